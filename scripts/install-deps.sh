@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and the demo need, when
+# any of them is missing. Runs as root on Debian 12.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libgtest-dev
+  libsqlcipher-dev libsqlcipher0 sqlcipher
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer, UndefinedBehaviorSanitizer and
+# warnings as errors, then runs every test through CTest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+build=build/test
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMERIDIAN_SANITIZE=ON -DMERIDIAN_WERROR=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 300

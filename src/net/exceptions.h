@@ -1,0 +1,107 @@
+// The exception tree of the network library. Every failure of the transport,
+// the HTTP client and their helpers is one of these, with a fixed message text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "rtl/exceptions.h"
+
+namespace meridian::net {
+
+class ENetException : public rtl::Exception {
+ public:
+  using rtl::Exception::Exception;
+};
+
+// Declares a class whose constructor takes the message (default: `text`).
+#define MERIDIAN_NET_EXCEPTION(Name, Base, text)                      \
+  class Name : public Base {                                          \
+   public:                                                             \
+    explicit Name(std::string message = text) : Base(std::move(message)) {} \
+  };
+
+// Failures that callers treat as an ordinary end, not as an error to show.
+MERIDIAN_NET_EXCEPTION(ENetSilentException, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetConnClosedGracefully, ENetSilentException, "Connection Closed Gracefully.")
+
+MERIDIAN_NET_EXCEPTION(ENetAlreadyConnected, ENetException, "Already connected.")
+MERIDIAN_NET_EXCEPTION(ENetClosedSocket, ENetException, "Disconnected.")
+MERIDIAN_NET_EXCEPTION(ENetReadTimeout, ENetException, "Read Timeout")
+MERIDIAN_NET_EXCEPTION(ENetReadLnMaxLineLengthExceeded, ENetException, "Max line length exceeded.")
+MERIDIAN_NET_EXCEPTION(ENetConnectTimeout, ENetException, "Connect timed out.")
+MERIDIAN_NET_EXCEPTION(ENetConnectException, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetInvalidSocket, ENetException, "Cannot allocate socket.")
+
+// "%s is not a valid service." with the service name.
+class ENetInvalidServiceName : public ENetException {
+ public:
+  explicit ENetInvalidServiceName(const std::string& service);
+};
+
+// A numbered reply outside the expected ones; the code is the reply's.
+class ENetProtocolReplyError : public ENetException {
+ public:
+  ENetProtocolReplyError(int32_t reply_code, std::string message)
+      : ENetException(std::move(message)), reply_error_code_(reply_code) {}
+  int32_t ReplyErrorCode() const { return reply_error_code_; }
+
+ private:
+  int32_t reply_error_code_;
+};
+
+// A failed socket call: "Socket Error # %d\r\n%s" with the WinSock-numbered code.
+class ENetSocketError : public ENetException {
+ public:
+  ENetSocketError(int32_t last_error, std::string message)
+      : ENetException(std::move(message)), last_error_(last_error) {}
+  int32_t LastError() const { return last_error_; }
+
+ private:
+  int32_t last_error_;
+};
+
+// The platform's socket library could not be loaded or called: the message is
+// the title, followed by ": " and the system's text when the code is not 0.
+class ENetWS2StubError : public ENetException {
+ public:
+  ENetWS2StubError(uint32_t error, std::string title, std::string error_text = "");
+  uint32_t Win32Error() const { return win32_error_; }
+  const std::string& Title() const { return title_; }
+  const std::string& Win32ErrorText() const { return win32_error_text_; }
+
+ private:
+  uint32_t win32_error_;
+  std::string title_;
+  std::string win32_error_text_;
+};
+
+MERIDIAN_NET_EXCEPTION(ENetStackError, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetStackInitializationFailed, ENetStackError, "Winsock Initialization Error.")
+MERIDIAN_NET_EXCEPTION(ENetStackSetSizeExceeded, ENetStackError, "Set Size Exceeded.")
+
+MERIDIAN_NET_EXCEPTION(ENetSocketHandleError, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetCouldNotBindSocket, ENetSocketHandleError,
+                       "Could not bind socket. Address and port are already in use.")
+// "Can not bind in port range (%d - %d)" / "Invalid Port Range (%d - %d)".
+class ENetCanNotBindPortInRange : public ENetSocketHandleError {
+ public:
+  ENetCanNotBindPortInRange(int32_t min, int32_t max);
+};
+class ENetInvalidPortRange : public ENetSocketHandleError {
+ public:
+  ENetInvalidPortRange(int32_t min, int32_t max);
+};
+
+MERIDIAN_NET_EXCEPTION(ENetTCPConnectionError, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetNotEnoughDataInBuffer, ENetTCPConnectionError, "Not enough data in buffer.")
+MERIDIAN_NET_EXCEPTION(ENetIOHandlerPropInvalid, ENetTCPConnectionError, "IOHandler value is not valid")
+MERIDIAN_NET_EXCEPTION(ENetNoDataToRead, ENetTCPConnectionError, "No data to read.")
+MERIDIAN_NET_EXCEPTION(ENetNotConnected, ENetTCPConnectionError, "Not Connected")
+// "File "%s" not found" with the file name.
+class ENetFileNotFound : public ENetTCPConnectionError {
+ public:
+  explicit ENetFileNotFound(const std::string& file_name);
+};
+
+}  // namespace meridian::net

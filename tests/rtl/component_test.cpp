@@ -1,0 +1,77 @@
+#include "rtl/component.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rtl/exceptions.h"
+
+namespace meridian::rtl {
+namespace {
+
+std::vector<std::string> g_log;
+
+class Probe : public TComponent {
+ public:
+  Probe(TComponent* owner, std::string tag) : TComponent(owner), tag_(std::move(tag)) {}
+  ~Probe() override { g_log.push_back("~" + tag_); }
+  TComponent* peer = nullptr;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == peer) {
+      peer = nullptr;
+      g_log.push_back(tag_ + " lost peer");
+    }
+  }
+
+ private:
+  std::string tag_;
+};
+
+TEST(TComponent, OwnerDestroysOwnedInReverseCreationOrder) {
+  g_log.clear();
+  auto* owner = new Probe(nullptr, "owner");
+  new Probe(owner, "a");
+  auto* b = new Probe(owner, "b");
+  new Probe(owner, "c");
+  EXPECT_EQ(3u, owner->ComponentCount());
+  delete b;  // an early delete leaves the owner's list
+  EXPECT_EQ(2u, owner->ComponentCount());
+  delete owner;
+  EXPECT_EQ((std::vector<std::string>{"~b", "~owner", "~c", "~a"}), g_log);
+}
+
+TEST(TComponent, FreeNotificationClearsReferencesBothWays) {
+  g_log.clear();
+  auto* watcher = new Probe(nullptr, "w");
+  auto* target = new Probe(nullptr, "t");
+  watcher->peer = target;
+  target->FreeNotification(watcher);
+  delete target;
+  EXPECT_EQ(nullptr, watcher->peer);
+
+  // A watcher that dies first leaves the target's list: no call reaches it.
+  auto* target2 = new Probe(nullptr, "t2");
+  watcher->peer = target2;
+  target2->FreeNotification(watcher);
+  delete watcher;
+  delete target2;
+  EXPECT_EQ((std::vector<std::string>{"~t", "w lost peer", "~w", "~t2"}), g_log);
+}
+
+TEST(TPersistent, AssignBetweenUnrelatedClassesRaises) {
+  TComponent a;
+  TComponent b;
+  try {
+    a.Assign(b);
+    FAIL();
+  } catch (const EAssignError& e) {
+    EXPECT_EQ("Cannot assign a TComponent to a TComponent.", e.Message());
+  }
+}
+
+}  // namespace
+}  // namespace meridian::rtl

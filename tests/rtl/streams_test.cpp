@@ -1,0 +1,69 @@
+#include "rtl/streams.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "rtl/exceptions.h"
+
+namespace meridian::rtl {
+namespace {
+
+TEST(TMemoryStream, ReadWriteSeekAndSize) {
+  TMemoryStream m;
+  m.WriteBuffer("hello world");
+  EXPECT_EQ(11, m.Size());
+  EXPECT_EQ(11, m.Position());
+  m.SetPosition(6);
+  char buf[16] = {};
+  EXPECT_EQ(5, m.Read(buf, sizeof buf));
+  EXPECT_EQ(std::string("world"), buf);
+  EXPECT_EQ(0, m.Read(buf, 1));
+  m.Seek(-5, soEnd);
+  m.WriteBuffer("there!");
+  EXPECT_EQ("hello there!", m.DataString());
+  EXPECT_THROW(m.ReadBuffer(buf, 1), EReadError);
+  m.SetSize(5);
+  EXPECT_EQ(5, m.Position());
+  EXPECT_EQ("hello", m.DataString());
+}
+
+TEST(TMemoryStream, CopyFromWholeSourceWhenCountIsZero) {
+  TMemoryStream source("abcdef");
+  source.SetPosition(4);
+  TMemoryStream dest;
+  EXPECT_EQ(6, dest.CopyFrom(source, 0));
+  EXPECT_EQ("abcdef", dest.DataString());
+  source.SetPosition(2);
+  EXPECT_THROW(dest.CopyFrom(source, 5), EReadError);
+}
+
+TEST(TFileStream, CreatesReadsAndReportsMissingFiles) {
+  const std::string path = (std::filesystem::temp_directory_path() / ("meridian_stream_test_" + std::to_string(std::random_device{}()) + ".bin")).string();
+  {
+    TFileStream f(path, fmCreate);
+    f.WriteBuffer("line1\nline2");
+  }
+  EXPECT_TRUE(FileExists(path));
+  {
+    TFileStream f(path, fmOpenRead | fmShareDenyNone);
+    EXPECT_EQ(11, f.Size());
+    std::string text(11, '\0');
+    f.ReadBuffer(text.data(), 11);
+    EXPECT_EQ("line1\nline2", text);
+  }
+  std::remove(path.c_str());
+  EXPECT_FALSE(FileExists(path));
+  try {
+    TFileStream f(path, fmOpenRead);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ("Cannot open file \"" + path + "\". No such file or directory", e.Message());
+  }
+}
+
+}  // namespace
+}  // namespace meridian::rtl

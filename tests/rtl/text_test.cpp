@@ -1,0 +1,92 @@
+#include "rtl/text.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/code_page.h"
+#include "rtl/code_page.h"
+#include "rtl/exceptions.h"
+
+namespace meridian::rtl {
+namespace {
+
+// Restores the process code page after a test that changes it.
+class CodePageScope {
+ public:
+  explicit CodePageScope(uint32_t cp) : saved_(CodePage()) { SetCodePage(cp); }
+  ~CodePageScope() { SetCodePage(saved_); }
+
+ private:
+  uint32_t saved_;
+};
+
+TEST(Text, FirstOccurrenceIsOneBasedAndZeroWhenAbsent) {
+  CodePageScope cp(platform::kCodePageWestern);
+  EXPECT_EQ(1u, FirstOccurrence("a", "abc"));
+  EXPECT_EQ(3u, FirstOccurrence("c", "abc"));
+  EXPECT_EQ(0u, FirstOccurrence("d", "abc"));
+  EXPECT_EQ(0u, FirstOccurrence("", "abc"));
+  EXPECT_EQ(0u, FirstOccurrence("abcd", "abc"));
+  EXPECT_EQ(2u, FirstOccurrence("\x5C", "\x81\x5C"));  // no lead bytes here
+}
+
+TEST(Text, FirstOccurrenceNeverMatchesOnTrailByte) {
+  CodePageScope cp(platform::kCodePageKorean);
+  // 0x81 0x5C is one character; its trail byte is no backslash.
+  EXPECT_EQ(0u, FirstOccurrence("\x5C", "\x81\x5C"));
+  EXPECT_EQ(3u, FirstOccurrence("\x5C", "\x81\x5C\x5C"));
+  // A double-byte pair followed by a real match of a longer text.
+  EXPECT_EQ(0u, FirstOccurrence(".zip", "A\xB0.zip"));
+  EXPECT_EQ(3u, FirstOccurrence(".zip", "\xB0\xB0.zip"));
+}
+
+TEST(Text, FetchSplitsAtFirstDelimiter) {
+  std::string input = "user:pass:x";
+  EXPECT_EQ("user", Fetch(input, ":"));
+  EXPECT_EQ("pass:x", input);
+  std::string none = "abc";
+  EXPECT_EQ("abc", Fetch(none, "/"));
+  EXPECT_EQ("", none);
+  std::string leading = "//host";
+  EXPECT_EQ("", Fetch(leading, "//"));
+  EXPECT_EQ("host", leading);
+}
+
+TEST(Text, LastOccurrenceAtOrBeforeIgnoresCase) {
+  EXPECT_EQ(4u, LastOccurrenceAtOrBefore("/", "a/b/c"));
+  EXPECT_EQ(2u, LastOccurrenceAtOrBefore("/", "a/b/c", 3));
+  EXPECT_EQ(3u, LastOccurrenceAtOrBefore("AB", "xxab"));
+  EXPECT_EQ(0u, LastOccurrenceAtOrBefore("abc", "ab"));
+  EXPECT_EQ(0u, LastOccurrenceAtOrBefore("/", "a/b", 1));
+}
+
+TEST(Text, StrToIntAcceptsSignsAndHexAndRejectsGarbage) {
+  EXPECT_EQ(42, StrToInt("42"));
+  EXPECT_EQ(-42, StrToInt(" -42"));
+  EXPECT_EQ(31, StrToInt("$1F"));
+  EXPECT_EQ(31, StrToInt("0x1f"));
+  EXPECT_EQ(INT32_MIN, StrToInt("-2147483648"));
+  EXPECT_THROW(StrToInt("2147483648"), EConvertError);
+  EXPECT_THROW(StrToInt("12 "), EConvertError);
+  EXPECT_THROW(StrToInt(""), EConvertError);
+  EXPECT_THROW(StrToInt("-"), EConvertError);
+  EXPECT_EQ(INT64_MIN, StrToInt64("-9223372036854775808"));
+  EXPECT_THROW(StrToInt64("9223372036854775808"), EConvertError);
+  EXPECT_EQ(7, StrToIntDef("x", 7));
+  try {
+    StrToInt("abc");
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ("'abc' is not a valid integer value", e.Message());
+  }
+}
+
+TEST(Text, TrimRemovesControlCharactersAndBlanks) {
+  EXPECT_EQ("a b", Trim("\t a b\r\n"));
+  EXPECT_EQ("a ", TrimLeft("  a "));
+  EXPECT_EQ(" a", TrimRight(" a \x01"));
+  EXPECT_EQ("ABC\xE9", UpperCase("abC\xE9"));
+  EXPECT_TRUE(SameText("Content-Length", "content-length"));
+}
+
+}  // namespace
+}  // namespace meridian::rtl
