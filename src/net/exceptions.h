@@ -104,4 +104,16 @@ class ENetFileNotFound : public ENetTCPConnectionError {
   explicit ENetFileNotFound(const std::string& file_name);
 };
 
+// ---- URI (uri/) ----
+
+// ---- HTTP dates (http/) ----
+
+// ---- Authentication schemes (auth/) ----
+
+// ---- HTTP client (http/) ----
+
+// ---- SOCKS (transport/socks/) ----
+
+// ---- TLS (transport/tls/) ----
+
 }  // namespace meridian::net
