@@ -441,6 +441,32 @@ TEST_F(TNetStackTest, LooksUpServices) {
   EXPECT_EQ("http", names.front());
 }
 
+TEST_F(TNetStackTest, ReverseLookupOfLoopback) {
+  // Answered from the hosts file; no query leaves the machine.
+  EXPECT_EQ(0u, stack_.WSGetHostByAddr("127.0.0.1").rfind("localhost", 0));
+}
+
+TEST_F(TNetStackTest, DatagramsCarryTheirSenderAddress) {
+  Socket receiver(stack_, stack_.CreateSocketHandle(kSockDgram));
+  stack_.CheckForSocketError(stack_.WSBind(receiver.get(), kAfInet, "127.0.0.1", 0));
+  int32_t family = 0;
+  std::string ip;
+  uint16_t port = 0;
+  stack_.WSGetSockName(receiver.get(), family, ip, port);
+  Socket sender(stack_, stack_.CreateSocketHandle(kSockDgram));
+  stack_.CheckForSocketError(stack_.WSBind(sender.get(), kAfInet, "", 0));
+  EXPECT_EQ(4, stack_.WSSendTo(sender.get(), "ping", 4, 0, "127.0.0.1", port));
+
+  char buffer[8] = {};
+  std::string from_ip;
+  uint16_t from_port = 0;
+  EXPECT_EQ(4, stack_.WSRecvFrom(receiver.get(), buffer, sizeof buffer, 0, from_ip, from_port));
+  EXPECT_EQ("ping", std::string(buffer, 4));
+  EXPECT_EQ("127.0.0.1", from_ip);
+  stack_.WSGetSockName(sender.get(), family, ip, port);
+  EXPECT_EQ(port, from_port);
+}
+
 TEST_F(TNetStackTest, ByteOrderConversions) {
   EXPECT_EQ(0x3412, stack_.WSHToNs(0x1234));
   EXPECT_EQ(0x1234, stack_.WSNToHs(stack_.WSHToNs(0x1234)));
