@@ -138,7 +138,7 @@ rtl::TDateTime HttpDateToLocal(std::string_view text) {
 std::string FormatHttpDate(rtl::TDateTime value, bool zone_as_gmt) {
   if (!std::isfinite(value) || value <= kFirstDate || value >= kPastLastDate) value = 0;
   const rtl::TDateParts parts = rtl::DecodeDateTime(value);
-  const int32_t weekday = rtl::DayOfWeek(std::trunc(value));
+  const int32_t weekday = rtl::DayOfWeek(value);
 
   const rtl::TDateTime offset = LocalOffsetFromUTC();
   std::string zone;

@@ -94,8 +94,9 @@ TDateParts DecodeDateTime(TDateTime value) {
 }
 
 int32_t DayOfWeek(TDateTime value) {
-  // 1899-12-30 was a Saturday.
-  const int64_t days = static_cast<int64_t>(std::floor(value));
+  // 1899-12-30 was a Saturday. Before it the whole days are the truncated
+  // value, as the time of day counts away from zero there.
+  const int64_t days = static_cast<int64_t>(std::trunc(value));
   return static_cast<int32_t>(((days - 1) % 7 + 7) % 7 + 1);
 }
 

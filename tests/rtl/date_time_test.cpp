@@ -49,6 +49,7 @@ TEST(TDateTime, DayOfWeekAndUnixConversions) {
   EXPECT_EQ(7, DayOfWeek(EncodeDate(1899, 12, 30)));  // a Saturday
   EXPECT_EQ(5, DayOfWeek(EncodeDate(1970, 1, 1)));    // a Thursday
   EXPECT_EQ(1, DayOfWeek(EncodeDate(2026, 12, 6)));   // a Sunday
+  EXPECT_EQ(6, DayOfWeek(ComposeDateTime(EncodeDate(1899, 12, 29), EncodeTime(6, 0, 0, 0))));  // a Friday
   EXPECT_EQ(784111777, DateTimeToUnix(EncodeDate(1994, 11, 6) + EncodeTime(8, 49, 37, 0)));
   EXPECT_EQ(EncodeDate(2001, 9, 9) + EncodeTime(1, 46, 40, 0), UnixToDateTime(1000000000));
 }
