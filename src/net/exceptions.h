@@ -106,7 +106,15 @@ class ENetFileNotFound : public ENetTCPConnectionError {
 
 // ---- URI (uri/) ----
 
+// Composing a URI without a protocol ("Protocol field is empty") or without a
+// host ("Host field is empty").
+MERIDIAN_NET_EXCEPTION(ENetURIException, ENetException, "")
+
 // ---- HTTP dates (http/) ----
+
+// The platform could not tell the local time zone.
+MERIDIAN_NET_EXCEPTION(ENetFailedToRetreiveTimeZoneInfo, ENetException,
+                       "Failed attempting to retrieve time zone information.")
 
 // ---- Authentication schemes (auth/) ----
 
