@@ -118,6 +118,15 @@ MERIDIAN_NET_EXCEPTION(ENetFailedToRetreiveTimeZoneInfo, ENetException,
 
 // ---- Authentication schemes (auth/) ----
 
+// A second scheme registered under a name that is taken: "This authentication
+// method is already registered with class name %s." with the class name of the
+// scheme registered first.
+class ENetAlreadyRegisteredAuthenticationMethod : public ENetException {
+ public:
+  explicit ENetAlreadyRegisteredAuthenticationMethod(const std::string& class_name)
+      : ENetException("This authentication method is already registered with class name " + class_name + ".") {}
+};
+
 // ---- HTTP client (http/) ----
 
 // ---- SOCKS (transport/socks/) ----
