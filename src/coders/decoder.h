@@ -7,16 +7,16 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/component.h"
+#include "net/base_component.h"
 #include "rtl/streams.h"
 
 namespace meridian::net {
 
 // Base of the decoders. A component: created with an optional owner, which then
 // destroys it.
-class TNetDecoder : public rtl::TComponent {
+class TNetDecoder : public TNetBaseComponent {
  public:
-  explicit TNetDecoder(rtl::TComponent* owner = nullptr) : rtl::TComponent(owner) {}
+  explicit TNetDecoder(rtl::TComponent* owner = nullptr) : TNetBaseComponent(owner) {}
   std::string ClassName() const override { return "TNetDecoder"; }
 
   // Decodes `text` and writes the bytes to `dest` at its position.

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/component.h"
+#include "net/base_component.h"
 #include "rtl/streams.h"
 
 namespace meridian::net {
@@ -18,9 +18,9 @@ inline constexpr int32_t kEncodeAll = std::numeric_limits<int32_t>::max();
 
 // Base of the encoders. A component: created with an optional owner, which then
 // destroys it. Encoding keeps no state, so one encoder may serve many calls.
-class TNetEncoder : public rtl::TComponent {
+class TNetEncoder : public TNetBaseComponent {
  public:
-  explicit TNetEncoder(rtl::TComponent* owner = nullptr) : rtl::TComponent(owner) {}
+  explicit TNetEncoder(rtl::TComponent* owner = nullptr) : TNetBaseComponent(owner) {}
   std::string ClassName() const override { return "TNetEncoder"; }
 
   // Encodes up to `bytes` bytes read from the current position of `source`;

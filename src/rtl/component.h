@@ -47,6 +47,9 @@ class TComponent : public TPersistent {
   TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
+  // A number for the program's own use. Default: 0.
+  intptr_t Tag() const { return tag_; }
+  void SetTag(intptr_t tag) { tag_ = tag; }
   std::string ClassName() const override { return "TComponent"; }
 
   size_t ComponentCount() const { return components_.size(); }
@@ -77,6 +80,7 @@ class TComponent : public TPersistent {
 
   TComponent* owner_ = nullptr;
   std::string name_;
+  intptr_t tag_ = 0;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> free_notifies_;
   bool destroying_ = false;

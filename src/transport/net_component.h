@@ -7,17 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "net/base_component.h"
 #include "rtl/component.h"
 
 namespace meridian::net {
 
 // Base of all network components; adds nothing to the library component.
-class TNetBaseComponent : public rtl::TComponent {
- public:
-  using rtl::TComponent::TComponent;
-  std::string ClassName() const override { return "TNetBaseComponent"; }
-};
-
 enum TNetStatus : uint8_t {
   hsResolving,      // "Resolving hostname %s."
   hsConnecting,     // "Connecting to %s."

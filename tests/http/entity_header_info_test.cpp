@@ -7,7 +7,7 @@
 #include "http/request_header_info.h"
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
-#include "zone_scope.h"
+#include "support/zone_scope.h"
 
 namespace meridian::net {
 namespace {

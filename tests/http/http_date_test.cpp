@@ -9,32 +9,13 @@
 #include <string>
 
 #include "rtl/text.h"
+#include "support/zone_scope.h"
 
 namespace meridian::net {
 namespace {
 
-// Puts the process in a fixed time zone for the life of the object.
-class ZoneScope {
- public:
-  explicit ZoneScope(const char* tz) {
-    if (const char* old = getenv("TZ")) saved_ = old;
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-  ~ZoneScope() {
-    if (saved_) {
-      setenv("TZ", saved_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
-
-constexpr const char* kNineEast = "<+09>-9";
+using testing::ZoneScope;
+using testing::kNineEast;
 
 // "yyyy-mm-dd hh:nn:ss", or "none" for 0.
 std::string Show(rtl::TDateTime value) {

@@ -7,7 +7,7 @@
 #include "auth/basic_authentication.h"
 #include "http/proxy_connection_info.h"
 #include "rtl/exceptions.h"
-#include "zone_scope.h"
+#include "support/zone_scope.h"
 
 namespace meridian::net {
 namespace {

@@ -5,19 +5,12 @@
 #include "platform/code_page.h"
 #include "rtl/code_page.h"
 #include "rtl/exceptions.h"
+#include "support/code_page_scope.h"
 
 namespace meridian::rtl {
 namespace {
 
-// Restores the process code page after a test that changes it.
-class CodePageScope {
- public:
-  explicit CodePageScope(uint32_t cp) : saved_(CodePage()) { SetCodePage(cp); }
-  ~CodePageScope() { SetCodePage(saved_); }
-
- private:
-  uint32_t saved_;
-};
+using testing::CodePageScope;
 
 TEST(Text, FirstOccurrenceIsOneBasedAndZeroWhenAbsent) {
   CodePageScope cp(platform::kCodePageWestern);
