@@ -1,25 +1,12 @@
 #include "platform/connection_string.h"
 
+#include "platform/ascii_text.h"
+
 namespace meridian::platform {
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -37,7 +24,7 @@ bool ConnectionStringValue(std::string_view connection_string, std::string_view 
       at = semicolon + 1;
       continue;
     }
-    const std::string_view key = Trimmed(connection_string.substr(at, equals - at));
+    const std::string_view key = TrimBlanks(connection_string.substr(at, equals - at));
     at = equals + 1;
     while (at < end && IsBlank(connection_string[at])) ++at;
 
@@ -62,10 +49,10 @@ bool ConnectionStringValue(std::string_view connection_string, std::string_view 
     } else {
       const size_t next = connection_string.find(';', at);
       const size_t stop = next == std::string_view::npos ? end : next;
-      text = std::string(Trimmed(connection_string.substr(at, stop - at)));
+      text = std::string(TrimBlanks(connection_string.substr(at, stop - at)));
       at = next == std::string_view::npos ? end : next + 1;
     }
-    if (SameName(key, Trimmed(name))) {
+    if (SameAsciiText(key, TrimBlanks(name))) {
       value = std::move(text);
       found = true;
     }

@@ -1,6 +1,7 @@
 #include "launcher/engine_check.h"
 
 #include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,38 @@ void PlaceEngine(const std::string& folder, const std::string& kind) {
   }
 }
 
+// A current folder and a registered engine folder, each holding what a case
+// asks for, with the current folder entered and the registry naming a missing
+// folder and then the registered one (written with a trailing "/").
+class TEngineSetup {
+ public:
+  TEngineSetup(const std::string& in_current, const std::string& in_registered)
+      : current_(folder_.Folder("current")), registered_(folder_.Folder("registered")) {
+    PlaceEngine(current_, in_current);
+    PlaceEngine(registered_, in_registered);
+    registry_file_ = folder_.Write("registry.ini",
+                                   "[HKEY_LOCAL_MACHINE\\Software\\Borland\\Database Engine]\n"
+                                   "DLLPATH=" + folder_.Path() + "/absent; " + registered_ + "/\n");
+    store_.emplace("MERIDIAN_REGISTRY_FILE", registry_file_.c_str());
+    in_.emplace(current_);
+  }
+
+  const std::string& Current() const { return current_; }
+  const std::string& Registered() const { return registered_; }
+
+ private:
+  TScratchFolder folder_;
+  std::string current_;
+  std::string registered_;
+  std::string registry_file_;
+  std::optional<TEnvironmentChange> store_;
+  std::optional<TCurrentFolderChange> in_;
+};
+
 TEST(LoadDatabaseEngine, CurrentFolderThenRegistryFoldersThenTheLoaderSearch) {
   struct Case {
     std::string current;     // what the current folder holds
-    std::string registered;  // what the second registered folder holds
+    std::string registered;  // what the registered folder holds
     std::string loaded;      // the library loaded: "current", "registered" or the bare name
   };
   const Case cases[] = {
@@ -45,44 +74,23 @@ TEST(LoadDatabaseEngine, CurrentFolderThenRegistryFoldersThenTheLoaderSearch) {
       {"", "folder", kEngine},
   };
   for (const Case& c : cases) {
-    TScratchFolder folder;
-    const std::string current = folder.Folder("current");
-    const std::string registered = folder.Folder("registered");
-    PlaceEngine(current, c.current);
-    PlaceEngine(registered, c.registered);
-    const std::string registry = folder.Write(
-        "registry.ini", "[HKEY_LOCAL_MACHINE\\Software\\Borland\\Database Engine]\nDLLPATH=" + folder.Path() +
-                            "/absent; " + registered + "/\n");
-    TEnvironmentChange store("MERIDIAN_REGISTRY_FILE", registry.c_str());
-    TCurrentFolderChange in(current);
-
+    TEngineSetup setup(c.current, c.registered);
     const std::unique_ptr<platform::TLibrary> library = LoadDatabaseEngine();
     ASSERT_NE(nullptr, library) << c.current << " / " << c.registered;
-    const std::string expected = c.loaded == "current"      ? current + "/" + kEngine
-                                 : c.loaded == "registered" ? registered + "/" + kEngine
+    const std::string expected = c.loaded == "current"      ? setup.Current() + "/" + kEngine
+                                 : c.loaded == "registered" ? setup.Registered() + "/" + kEngine
                                                             : c.loaded;
     EXPECT_EQ(expected, library->Name()) << c.current << " / " << c.registered;
   }
 }
 
 TEST(DatabaseEngineReady, FailsOnARefusalOrAMissingEntry) {
-  struct Case {
-    std::string current;
-    std::string registered;
-  };
   // The stand-ins stop the search: the real engine behind them is not tried.
-  const Case cases[] = {{"refusing", ""}, {"no entry", ""}, {"", "refusing"}, {"refusing", "ready"}};
-  for (const Case& c : cases) {
-    TScratchFolder folder;
-    const std::string current = folder.Folder("current");
-    const std::string registered = folder.Folder("registered");
-    PlaceEngine(current, c.current);
-    PlaceEngine(registered, c.registered);
-    const std::string registry = folder.Write(
-        "registry.ini", "[HKEY_LOCAL_MACHINE\\Software\\Borland\\Database Engine]\nDLLPATH=" + registered + "\n");
-    TEnvironmentChange store("MERIDIAN_REGISTRY_FILE", registry.c_str());
-    TCurrentFolderChange in(current);
-    EXPECT_FALSE(DatabaseEngineReady()) << c.current << " / " << c.registered;
+  const std::pair<std::string, std::string> cases[] = {
+      {"refusing", ""}, {"no entry", ""}, {"", "refusing"}, {"refusing", "ready"}};
+  for (const auto& [current, registered] : cases) {
+    TEngineSetup setup(current, registered);
+    EXPECT_FALSE(DatabaseEngineReady()) << current << " / " << registered;
   }
 }
 

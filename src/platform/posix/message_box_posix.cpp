@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/search_path.h"
+
 namespace meridian::platform {
 
 namespace {
@@ -22,19 +24,11 @@ bool HasDisplay() {
 }
 
 std::string FindOnPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return std::string();
-  std::string_view rest = path;
-  while (true) {
-    const size_t colon = rest.find(':');
-    const std::string_view folder = rest.substr(0, colon);
-    if (!folder.empty()) {
-      std::string candidate = std::string(folder) + "/" + program;
-      if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    if (colon == std::string_view::npos) return std::string();
-    rest.remove_prefix(colon + 1);
+  for (const std::string& folder : SearchPathFolders()) {
+    std::string candidate = folder + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
   }
+  return std::string();
 }
 
 void ShowDialog(const std::string& program, std::string_view text, std::string_view title) {

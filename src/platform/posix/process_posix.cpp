@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/posix/search_path.h"
+
 namespace meridian::platform {
 
 namespace {
@@ -54,17 +56,7 @@ std::string Locate(const std::string& program) {
   const std::string own = FolderOf(ExecutablePath());
   if (!own.empty()) folders.push_back(own);
   folders.push_back(CurrentFolder());
-  if (const char* path = std::getenv("PATH")) {
-    std::string_view rest = path;
-    while (true) {
-      const size_t colon = rest.find(':');
-      const std::string_view folder = rest.substr(0, colon);
-      // An empty PATH entry means the current folder, already searched.
-      if (!folder.empty()) folders.emplace_back(folder);
-      if (colon == std::string_view::npos) break;
-      rest.remove_prefix(colon + 1);
-    }
-  }
+  for (std::string& folder : SearchPathFolders()) folders.push_back(std::move(folder));
   for (const std::string& folder : folders) {
     if (folder.empty()) continue;
     std::string candidate = folder + "/" + program;

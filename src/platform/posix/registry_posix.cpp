@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/ascii_text.h"
+
 #ifndef MERIDIAN_REGISTRY_FILE
 #define MERIDIAN_REGISTRY_FILE "/etc/meridian/registry.ini"
 #endif
@@ -21,22 +23,6 @@ std::string StoreFile() {
   return MERIDIAN_REGISTRY_FILE;
 }
 
-std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 const char* HiveName(TRegistryHive hive) {
   return hive == rhLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
@@ -47,26 +33,26 @@ bool ReadRegistryValue(TRegistryHive hive, std::string_view key, std::string_vie
                        std::string& value) {
   std::ifstream file(StoreFile());
   if (!file) return false;
-  const std::string section = std::string(HiveName(hive)) + "\\" + std::string(Trimmed(key));
+  const std::string section = std::string(HiveName(hive)) + "\\" + std::string(TrimBlanks(key));
 
   bool in_section = false;
   std::string line;
   for (size_t count = 0; count < kMaxLines && std::getline(file, line); ++count) {
-    const std::string_view text = Trimmed(line);
+    const std::string_view text = TrimBlanks(line);
     if (text.empty() || text.front() == ';' || text.front() == '#') continue;
     if (text.front() == '[') {
       if (text.back() != ']') {
         in_section = false;
         continue;
       }
-      in_section = SameName(Trimmed(text.substr(1, text.size() - 2)), section);
+      in_section = SameAsciiText(TrimBlanks(text.substr(1, text.size() - 2)), section);
       continue;
     }
     if (!in_section) continue;
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) continue;
-    if (SameName(Trimmed(text.substr(0, equals)), Trimmed(name))) {
-      value = std::string(Trimmed(text.substr(equals + 1)));
+    if (SameAsciiText(TrimBlanks(text.substr(0, equals)), TrimBlanks(name))) {
+      value = std::string(TrimBlanks(text.substr(equals + 1)));
       return true;
     }
   }
