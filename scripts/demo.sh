@@ -70,6 +70,12 @@ run() {
   echo
 }
 
+echo "== The launcher's folder, ${app#"$root"/}:"
+ls -1 "$app" | sed 's/^/  /'
+echo "   Update_Contents.txt, the local copy of the update list:"
+tr -d '\r' <"$app/Update_Contents.txt" | sed 's/^/     /'
+echo
+
 echo "== 1. Normal road, started from another current folder"
 run "$demo/elsewhere"
 
