@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "uri/uri.h"
+
 namespace meridian::net {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(TNetCookieManager, FilesADomainCookieAndSendsItBack) {
   const TNetCookieDomains& domains = manager.Cookies().ByDomain();
   ASSERT_EQ(1, domains.Count());
   EXPECT_EQ(".area.test", domains.Keys(0));
-  EXPECT_EQ("SID=abc", manager.CookieHeaderFor(kHost, "/x/", false));
+  EXPECT_EQ("SID=abc", manager.CookieHeaderFor(TNetURI("http://node.area.test/x/y.txt"), false));
 
   // Sent by a host two levels below the domain, or by another site: discarded,
   // and the stored cookie stays.
