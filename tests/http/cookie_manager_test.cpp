@@ -178,7 +178,8 @@ TEST(TNetCookieManager, BoundsWhatAServerCanStore) {
   manager.AcceptSetCookie("L=" + std::string(kMaxCookieTextLength, 'v'), kHost);
   EXPECT_EQ(0, manager.Cookies().Count());
   // Line breaks would reach a later request head.
-  for (const std::string& text : {std::string("I=1\r\nX-Injected: 1"), std::string("I=1\nX: 1"), std::string("I=1\0x", 5)}) {
+  const std::string breaks[] = {"I=1\r\nX-Injected: 1", "I=1\nX: 1", std::string("I=1\0x", 5)};
+  for (const std::string& text : breaks) {
     manager.AcceptSetCookie(text, kHost);
     manager.AcceptSetCookie2(text, kHost);
   }
