@@ -178,7 +178,7 @@ void TNetHTTPResponse::ReadResponseHead() {
 }
 
 // Chooses the framing of the body (RFC 7230, section 3.3.3): no body for 1xx,
-// 204 and 304; the chunked coding over any Content-Length; then a length that
+// 204, 304 and an answer to HEAD; the chunked coding over any Content-Length; then a length that
 // all "Content-Length" values agree on; else the body runs until the close.
 void TNetHTTPResponse::DecideFraming() {
   bool chunked =
@@ -211,9 +211,9 @@ void TNetHTTPResponse::DecideFraming() {
     } while (!rest.empty());
   }
 
-  bool no_body_status = (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||
-                        status_code_ == 304;
-  if (no_body_status) {
+  bool no_body = head_request_ || (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||
+                 status_code_ == 304;
+  if (no_body) {
     framing_ = kNoBody;
     // A body announced where none may follow leaves the connection's state
     // unknown: it is not used again.
