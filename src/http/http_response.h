@@ -26,10 +26,11 @@ const char* HTTPProtocolVersionText(TNetHTTPProtocolVersion version);
 // keep-alive rule of ConnectionReusable.
 using TNetHTTPVersionQuery = std::function<TNetHTTPProtocolVersion()>;
 
-// Limits that hold against a hostile peer.
-//  - The status line and header block of one response, interim answers
-//    before it included, take at most kMaxResponseHeadBytes (each line counted
-//    with its line end); the trailer of a chunked body has the same bound.
+// The bound on what a peer may send as the head of one response: the status
+// lines and header blocks of the final answer and of the interim answers
+// before it, each line counted with its line end. The trailer of a chunked
+// body has the same bound, and so has one line when the connection sets no
+// line limit of its own.
 inline constexpr int64_t kMaxResponseHeadBytes = 1024 * 1024;
 
 // The response record of an HTTP exchange. It reads through the buffered

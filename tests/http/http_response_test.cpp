@@ -88,6 +88,9 @@ TEST(TNetHTTPResponse, ReadsEachFramingToItsExactEnd) {
       {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", "hello"},
       {"chunked in capitals", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
        "hello"},
+      {"codings on two lines", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n"
+                               "2\r\nhi\r\n0\r\n\r\n",
+       "hi"},
       {"chunk extensions", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;name=x\r\nhello\r\n"
                            "6 ; a=\"b\"\r\n world\r\n0;last\r\n\r\n",
        "hello world"},
@@ -133,8 +136,8 @@ TEST(TNetHTTPResponse, ReportsChunkedStart) {
 }
 
 TEST(TNetHTTPResponse, ReadsUntilCloseWithoutFraming) {
-  // "Chunked" misspelt is no coding this client knows: the body, size lines
-  // included, runs until the peer closes.
+  // Without a chunked coding or a valid length the body, anything that looks
+  // like chunk-size lines included, runs until the peer closes.
   for (const char* head : {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n"}) {
     SCOPED_TRACE(head);
