@@ -255,6 +255,7 @@ TEST(TNetHTTPResponse, AppliesKeepAliveRuleOfClientVersion) {
       {pv1_1, "HTTP/1.1 200 OK\r\n", true, pv1_1},
       {pv1_1, "HTTP/1.1 200 OK\r\nConnection: close\r\n", false, pv1_1},
       {pv1_1, "HTTP/1.1 200 OK\r\nProxy-Connection: CLOSE \r\n", false, pv1_1},
+      {pv1_1, "HTTP/1.1 200 OK\r\nConnection: TE, close\r\n", false, pv1_1},
       {pv1_1, "HTTP/1.0 200 OK\r\n", true, pv1_0},
       {pv1_0, "HTTP/1.0 200 OK\r\n", false, pv1_0},
       {pv1_0, "HTTP/1.1 200 OK\r\n", false, pv1_1},
@@ -321,6 +322,14 @@ TEST(TNetHTTPResponse, BoundsResponseHead) {
     Session session(*bytes, ScriptedPeer::kHoldOpen);
     EXPECT_THROW(session.ReadHead(), ENetHTTPHeadTooLarge);
     EXPECT_FALSE(session.client.Connected());
+  }
+  {
+    // A connection without a line limit of its own still gets one.
+    Session session("HTTP/1.1 200 OK\r\nX-Endless: " + std::string(2 * kMaxResponseHeadBytes, 'e'),
+                    ScriptedPeer::kHoldOpen);
+    session.client.SetMaxLineLength(0);
+    session.response.ReadStatusLine();
+    EXPECT_THROW(session.response.ReadResponseHead(), ENetReadLnMaxLineLengthExceeded);
   }
   // The bound is for one response: many of them on one connection are fine.
   std::string many;
