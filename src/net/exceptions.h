@@ -112,6 +112,16 @@ class ENetFileNotFound : public ENetTCPConnectionError {
 
 // ---- HTTP client (http/) ----
 
+// A response whose framing cannot be trusted; the connection must not carry
+// another request.
+MERIDIAN_NET_EXCEPTION(ENetHTTPMalformedResponse, ENetException, "Malformed HTTP response.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPHeadTooLarge, ENetHTTPMalformedResponse, "HTTP response head too large.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPConflictingContentLength, ENetHTTPMalformedResponse,
+                       "Conflicting Content-Length headers.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "Invalid chunked body.")
+// The peer closed before the whole announced body arrived.
+MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
+                       "Connection closed before the end of the response body.")
 // A final status the client does not handle. The message is the status line,
 // the reply code the status code; ResponseBody() is the body as received.
 class ENetHTTPProtocolException : public ENetProtocolReplyError {
