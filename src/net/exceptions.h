@@ -122,6 +122,7 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "I
 // The peer closed before the whole announced body arrived.
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")
+
 // A final status the client does not handle. The message is the status line,
 // the reply code the status code; ResponseBody() is the body as received.
 class ENetHTTPProtocolException : public ENetProtocolReplyError {
