@@ -1,0 +1,3 @@
+#include "transport/anti_freeze.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "transport/net_component.h"
+
+#include <gtest/gtest.h>

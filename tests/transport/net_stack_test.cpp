@@ -1,0 +1,3 @@
+#include "transport/net_stack.h"
+
+#include <gtest/gtest.h>

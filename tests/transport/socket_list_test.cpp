@@ -1,0 +1,3 @@
+#include "transport/socket_list.h"
+
+#include <gtest/gtest.h>
