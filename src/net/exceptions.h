@@ -106,9 +106,26 @@ class ENetFileNotFound : public ENetTCPConnectionError {
 
 // ---- URI (uri/) ----
 
+// Composing a URI without a protocol ("Protocol field is empty") or without a
+// host ("Host field is empty").
+MERIDIAN_NET_EXCEPTION(ENetURIException, ENetException, "")
+
 // ---- HTTP dates (http/) ----
 
+// The platform could not tell the local time zone.
+MERIDIAN_NET_EXCEPTION(ENetFailedToRetreiveTimeZoneInfo, ENetException,
+                       "Failed attempting to retrieve time zone information.")
+
 // ---- Authentication schemes (auth/) ----
+
+// A second scheme registered under a name that is taken: "This authentication
+// method is already registered with class name %s." with the class name of the
+// scheme registered first.
+class ENetAlreadyRegisteredAuthenticationMethod : public ENetException {
+ public:
+  explicit ENetAlreadyRegisteredAuthenticationMethod(const std::string& class_name)
+      : ENetException("This authentication method is already registered with class name " + class_name + ".") {}
+};
 
 // ---- HTTP client (http/) ----
 
