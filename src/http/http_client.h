@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "auth/authentication.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
 #include "transport/tcp_client.h"
@@ -17,10 +18,8 @@ class TStream;
 
 namespace meridian::net {
 
-class TNetAuthentication;
 class TNetCookieManager;
 class TNetCustomHTTP;
-class TNetHeaderList;
 class TNetProxyConnectionInfo;
 class TNetURI;
 
