@@ -119,7 +119,7 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   enum Framing : uint8_t { kNoBody, kLength, kChunked, kUntilClose };
 
   void DecideFraming();
-  std::string ReadHeadLine(const char* what_for);
+  std::string ReadBodyLine();
   void ChargeHead(size_t line_length);
   void ReadKnownLength(rtl::TStream& stream, int64_t length);
   void ReadChunked(rtl::TStream& stream);
