@@ -204,7 +204,9 @@ class TNetStack {
   virtual int32_t WSGetSockOpt(TNetStackSocketHandle socket, int32_t level, int32_t option, void* value,
                                int32_t& length) = 0;
   // Switches a socket between blocking (the default) and non-blocking mode.
-  // 0 or -1.
+  // 0 or -1. A non-blocking connect that has not yet ended fails with
+  // kWSAEINPROGRESS or kWSAEWOULDBLOCK depending on the platform; wait for
+  // the socket to become writable, then read kSoError for the outcome.
   virtual int32_t WSSetNonBlocking(TNetStackSocketHandle socket, bool non_blocking) = 0;
   // "a.b.c.d" from the four bytes in memory order.
   virtual std::string TranslateTInAddrToString(const TInAddr& address) = 0;

@@ -82,6 +82,19 @@ void ReadAddress(TNetStackPosix& stack, const sockaddr_in& address, std::string&
   port = ntohs(address.sin_port);
 }
 
+// Reads a socket's peer or local name; a failure raises ENetSocketError.
+void ReadName(TNetStackPosix& stack, int (*get_name)(int, sockaddr*, socklen_t*), TNetStackSocketHandle socket,
+              int32_t& family, std::string& ip, uint16_t& port) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (get_name(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    t_platform_error = TNetStackPosix::MapErrno(errno);
+    stack.CheckForSocketError(-1);
+  }
+  family = address.sin_family;
+  ReadAddress(stack, address, ip, port);
+}
+
 // Runs a call again while a signal interrupts it.
 template <typename Call>
 auto Retrying(Call call) {
@@ -462,20 +475,13 @@ int32_t TNetStackPosix::WSGetSockOpt(TNetStackSocketHandle socket, int32_t level
 }
 
 void TNetStackPosix::WSGetPeerName(TNetStackSocketHandle socket, int32_t& family, std::string& ip, uint16_t& port) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) CheckForSocketError(Fail());
-  family = address.sin_family;
-  ReadAddress(*this, address, ip, port);
+  ReadName(*this, getpeername, socket, family, ip, port);
 }
 
 void TNetStackPosix::WSGetSockName(TNetStackSocketHandle socket, int32_t& family, std::string& ip, uint16_t& port) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) CheckForSocketError(Fail());
-  family = address.sin_family;
-  ReadAddress(*this, address, ip, port);
+  ReadName(*this, getsockname, socket, family, ip, port);
 }
+
 
 // ---- Errors ----
 

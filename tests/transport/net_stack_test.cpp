@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,30 @@ class TNetStackTest : public ::testing::Test {
     return handle;
   }
 
+  // A connected pair of sockets over loopback.
+  void ConnectPair(std::unique_ptr<Socket>& client, std::unique_ptr<Socket>& server) {
+    uint16_t port = 0;
+    Socket listener(stack_, Listen(port));
+    client = std::make_unique<Socket>(stack_, stack_.CreateSocketHandle(kSockStream));
+    stack_.CheckForSocketError(stack_.WSConnect(client->get(), kAfInet, "127.0.0.1", port));
+    std::string ip;
+    server = std::make_unique<Socket>(stack_, stack_.WSAccept(listener.get(), ip, port));
+    ASSERT_NE(kInvalidSocket, server->get());
+  }
+
+  // Runs `call`, which must raise ENetSocketError with `code` and its text.
+  template <typename Call>
+  void ExpectSocketError(Call call, int32_t code, const std::string& message) {
+    try {
+      call();
+      ADD_FAILURE() << "no exception";
+    } catch (const ENetSocketError& e) {
+      EXPECT_EQ(code, e.LastError());
+      EXPECT_EQ(message, e.Message());
+    }
+    EXPECT_EQ(code, stack_.LastError());
+  }
+
   // A port on which nothing listens (it was free a moment ago).
   uint16_t FreePort() {
     uint16_t port = 0;
@@ -98,14 +123,7 @@ TEST_F(TNetStackTest, RefusedConnectRaises10061) {
   Socket client(stack_, stack_.CreateSocketHandle(kSockStream));
   const int32_t result = stack_.WSConnect(client.get(), kAfInet, "127.0.0.1", port);
   EXPECT_EQ(-1, result);
-  try {
-    stack_.CheckForSocketError(result);
-    FAIL() << "no exception";
-  } catch (const ENetSocketError& e) {
-    EXPECT_EQ(10061, e.LastError());
-    EXPECT_EQ("Socket Error # 10061\r\nConnection refused.", e.Message());
-  }
-  EXPECT_EQ(10061, stack_.LastError());
+  ExpectSocketError([&] { stack_.CheckForSocketError(result); }, 10061, "Socket Error # 10061\r\nConnection refused.");
 }
 
 TEST_F(TNetStackTest, CheckForSocketErrorIgnoresListedCodes) {
@@ -255,25 +273,14 @@ TEST_F(TNetStackTest, NamesOfAnUnconnectedSocketRaise) {
   int32_t family = 0;
   std::string ip;
   uint16_t port = 0;
-  try {
-    stack_.WSGetPeerName(socket.get(), family, ip, port);
-    FAIL() << "no exception";
-  } catch (const ENetSocketError& e) {
-    EXPECT_EQ(10057, e.LastError());
-    EXPECT_EQ("Socket Error # 10057\r\nSocket is not connected.", e.Message());
-  }
-  EXPECT_EQ(10057, stack_.LastError());
+  ExpectSocketError([&] { stack_.WSGetPeerName(socket.get(), family, ip, port); }, 10057,
+                    "Socket Error # 10057\r\nSocket is not connected.");
 }
 
 TEST_F(TNetStackTest, SendToAClosedPeerFailsWithoutSignal) {
-  uint16_t port = 0;
-  Socket listener(stack_, Listen(port));
-  Socket client(stack_, stack_.CreateSocketHandle(kSockStream));
-  ASSERT_EQ(0, stack_.WSConnect(client.get(), kAfInet, "127.0.0.1", port));
-  std::string ip;
-  uint16_t peer_port = 0;
-  Socket server(stack_, stack_.WSAccept(listener.get(), ip, peer_port));
-  server.Close();
+  std::unique_ptr<Socket> client, server;
+  ConnectPair(client, server);
+  server->Close();
 
   // With the signal at its default action a send without protection would
   // end the process here.
@@ -281,7 +288,7 @@ TEST_F(TNetStackTest, SendToAClosedPeerFailsWithoutSignal) {
   const std::string data(4096, 'x');
   int32_t result = 0;
   for (int i = 0; i < 100 && result != -1; ++i) {
-    result = stack_.WSSend(client.get(), data.data(), static_cast<int32_t>(data.size()), 0);
+    result = stack_.WSSend(client->get(), data.data(), static_cast<int32_t>(data.size()), 0);
   }
   std::signal(SIGPIPE, previous);
   ASSERT_EQ(-1, result);
@@ -318,13 +325,10 @@ TEST_F(TNetStackTest, SelectRefusesMoreThan64HandlesBeforeWaiting) {
 }
 
 TEST_F(TNetStackTest, SelectRefillsListsWithReadySockets) {
-  uint16_t port = 0;
-  Socket listener(stack_, Listen(port));
-  Socket client(stack_, stack_.CreateSocketHandle(kSockStream));
-  ASSERT_EQ(0, stack_.WSConnect(client.get(), kAfInet, "127.0.0.1", port));
-  std::string ip;
-  uint16_t peer_port = 0;
-  Socket server(stack_, stack_.WSAccept(listener.get(), ip, peer_port));
+  std::unique_ptr<Socket> client_socket, server_socket;
+  ConnectPair(client_socket, server_socket);
+  Socket& client = *client_socket;
+  Socket& server = *server_socket;
 
   auto read = TNetSocketList::CreateSocketList();
   auto write = TNetSocketList::CreateSocketList();
@@ -441,6 +445,32 @@ TEST_F(TNetStackTest, LooksUpServices) {
   EXPECT_EQ("http", names.front());
 }
 
+TEST_F(TNetStackTest, ReverseLookupOfLoopback) {
+  // Answered from the hosts file; no query leaves the machine.
+  EXPECT_EQ(0u, stack_.WSGetHostByAddr("127.0.0.1").rfind("localhost", 0));
+}
+
+TEST_F(TNetStackTest, DatagramsCarryTheirSenderAddress) {
+  Socket receiver(stack_, stack_.CreateSocketHandle(kSockDgram));
+  stack_.CheckForSocketError(stack_.WSBind(receiver.get(), kAfInet, "127.0.0.1", 0));
+  int32_t family = 0;
+  std::string ip;
+  uint16_t port = 0;
+  stack_.WSGetSockName(receiver.get(), family, ip, port);
+  Socket sender(stack_, stack_.CreateSocketHandle(kSockDgram));
+  stack_.CheckForSocketError(stack_.WSBind(sender.get(), kAfInet, "", 0));
+  EXPECT_EQ(4, stack_.WSSendTo(sender.get(), "ping", 4, 0, "127.0.0.1", port));
+
+  char buffer[8] = {};
+  std::string from_ip;
+  uint16_t from_port = 0;
+  EXPECT_EQ(4, stack_.WSRecvFrom(receiver.get(), buffer, sizeof buffer, 0, from_ip, from_port));
+  EXPECT_EQ("ping", std::string(buffer, 4));
+  EXPECT_EQ("127.0.0.1", from_ip);
+  stack_.WSGetSockName(sender.get(), family, ip, port);
+  EXPECT_EQ(port, from_port);
+}
+
 TEST_F(TNetStackTest, ByteOrderConversions) {
   EXPECT_EQ(0x3412, stack_.WSHToNs(0x1234));
   EXPECT_EQ(0x1234, stack_.WSNToHs(stack_.WSHToNs(0x1234)));
@@ -451,12 +481,8 @@ TEST_F(TNetStackTest, ByteOrderConversions) {
 TEST_F(TNetStackTest, LeavesNoDescriptorsBehind) {
   const size_t before = OpenDescriptorCount();
   for (int round = 0; round < 3; ++round) {
-    uint16_t port = 0;
-    Socket listener(stack_, Listen(port));
-    Socket client(stack_, stack_.CreateSocketHandle(kSockStream));
-    stack_.CheckForSocketError(stack_.WSConnect(client.get(), kAfInet, "127.0.0.1", port));
-    std::string ip;
-    Socket server(stack_, stack_.WSAccept(listener.get(), ip, port));
+    std::unique_ptr<Socket> client, server;
+    ConnectPair(client, server);
     EXPECT_THROW(stack_.CreateSocketHandle(kSockStream, 12345), ENetInvalidSocket);
   }
   EXPECT_EQ(before, OpenDescriptorCount());
