@@ -1,0 +1,5 @@
+#include "transport/tcp_client.h"
+
+#include <gtest/gtest.h>
+
+int dummy_for_now = 0;
