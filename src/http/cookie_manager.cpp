@@ -3,6 +3,7 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
+#include "uri/uri.h"
 
 namespace meridian::net {
 
@@ -105,6 +106,10 @@ void TNetCookieManager::AcceptCookie(TNetCookieRFC2109* cookie, const std::strin
   } else {
     cookies_->Delete(cookie);
   }
+}
+
+std::string TNetCookieManager::CookieHeaderFor(const TNetURI& uri, bool secure) {
+  return CookieHeaderFor(uri.Host(), uri.Path(), secure);
 }
 
 std::string TNetCookieManager::CookieHeaderFor(std::string_view host, std::string_view path, bool secure) {
