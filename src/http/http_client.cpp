@@ -478,7 +478,8 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
       answer.SetStatusLine("HTTP/1.0 200 OK");
       answer.SetConnection("close");
     } else {
-      ReadResponseHead(answer);
+      answer.ReadResponseHead();
+      StoreCookies(answer);
     }
     if (answer.StatusCode() == 200) break;
     tunnel.DecideNextStep();

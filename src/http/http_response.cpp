@@ -247,7 +247,7 @@ void TNetHTTPResponse::ReadBody() {
       ReadKnownLength(*body_stream_, body_length_);
       break;
     case kChunked:
-      client_->DoStatus(hsStatusText, "Chunk Started");
+      client_->DoStatus(hsStatusText, {"Chunk Started"});
       ReadChunked(*body_stream_);
       break;
     case kUntilClose:
