@@ -49,13 +49,16 @@ class Peer {
   void Close() { socket_.CloseSocket(); }
   // An abortive close (RST).
   void Reset();
+  // Waits until the client has sent something (or closed).
+  bool WaitForData() { return socket_.Readable(10000); }
 
  private:
   TNetSocketHandle& socket_;
 };
 
 // Listens on 127.0.0.1 at a port the platform picks and runs `script` with the
-// first connection on a thread of its own; the destructor waits for it.
+// first connection (if one comes within 10 s) on a thread of its own; the
+// destructor waits for it.
 class LoopbackServer {
  public:
   explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5);
