@@ -23,6 +23,12 @@ class DomainsReadLock {
   const TNetCookieDomains& domains_;
 };
 
+// A cookie text that the store refuses to read: too long, or holding a line
+// break or NUL that would end up inside a later request's "Cookie" line.
+bool Unreadable(const std::string& text) {
+  return text.size() > kMaxCookieTextLength || text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+}
+
 bool EndsWithText(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && rtl::SameText(text.substr(text.size() - tail.size()), tail);
 }
@@ -71,12 +77,12 @@ bool TNetCookieManager::OfferNewCookie(TNetCookieRFC2109* cookie) {
 }
 
 void TNetCookieManager::AcceptSetCookie(const std::string& text, const std::string& host) {
-  if (text.size() > kMaxCookieTextLength) return;
+  if (Unreadable(text)) return;
   AcceptCookie(cookies_->Add<TNetCookieRFC2109>(), text, host);
 }
 
 void TNetCookieManager::AcceptSetCookie2(const std::string& text, const std::string& host) {
-  if (text.size() > kMaxCookieTextLength) return;
+  if (Unreadable(text)) return;
   AcceptCookie(cookies_->Add<TNetCookieRFC2965>(), text, host);
 }
 

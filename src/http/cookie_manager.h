@@ -45,8 +45,9 @@ class TNetCookieManager : public TNetBaseComponent {
   // RFC 2109 cookie (the domain defaults to `host`), discards it when `host`
   // may not set it or OnNewCookie refuses it, and otherwise files it,
   // replacing a cookie of the same domain and name. A text longer than
-  // kMaxCookieTextLength is discarded unread. Throws only what OnNewCookie
-  // throws (the cookie is then discarded).
+  // kMaxCookieTextLength, or holding a CR, LF or NUL (which would break the
+  // request line it is sent in), is discarded unread. Throws only what
+  // OnNewCookie throws (the cookie is then discarded).
   void AcceptSetCookie(const std::string& text, const std::string& host);
   // The same for a "Set-cookie2" value, as an RFC 2965 cookie. A cookie whose
   // Port list holds a non-number is discarded.

@@ -73,4 +73,9 @@ bool TReadWriteLock::WrittenByMe() const {
   return writer_ == std::this_thread::get_id();
 }
 
+int32_t TReadWriteLock::WaitingWriters() const {
+  std::lock_guard lock(mutex_);
+  return writers_waiting_;
+}
+
 }  // namespace meridian::net

@@ -35,6 +35,8 @@ class TReadWriteLock {
 
   // True when the calling thread holds the write lock.
   bool WrittenByMe() const;
+  // Threads waiting in BeginWrite now (for tests and diagnostics).
+  int32_t WaitingWriters() const;
 
   class ReadGuard {
    public:

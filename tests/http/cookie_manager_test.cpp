@@ -177,6 +177,13 @@ TEST(TNetCookieManager, BoundsWhatAServerCanStore) {
   TNetCookieManager manager;
   manager.AcceptSetCookie("L=" + std::string(kMaxCookieTextLength, 'v'), kHost);
   EXPECT_EQ(0, manager.Cookies().Count());
+  // Line breaks would reach a later request head.
+  const std::string breaks[] = {"I=1\r\nX-Injected: 1", "I=1\nX: 1", std::string("I=1\0x", 5)};
+  for (const std::string& text : breaks) {
+    manager.AcceptSetCookie(text, kHost);
+    manager.AcceptSetCookie2(text, kHost);
+  }
+  EXPECT_EQ(0, manager.Cookies().Count());
 
   for (int i = 0; i <= kMaxCookiesPerDomain; ++i) manager.AcceptSetCookie("K" + std::to_string(i) + "=1", kHost);
   EXPECT_EQ(kMaxCookiesPerDomain, Filed(manager));

@@ -41,6 +41,26 @@ TEST(TReadWriteLock, RefusesToUpgradeAReadLock) {
   EXPECT_FALSE(lock.WrittenByMe());
 }
 
+TEST(TReadWriteLock, NestedReadDoesNotWaitForAQueuedWriter) {
+  TReadWriteLock lock;
+  lock.BeginRead();
+  std::atomic<bool> written{false};
+  std::thread writer([&] {
+    TReadWriteLock::WriteGuard guard(lock);
+    written = true;
+  });
+  while (lock.WaitingWriters() == 0) std::this_thread::yield();
+  // The writer waits for this reader; a nested read that queued behind the
+  // writer would wait forever.
+  lock.BeginRead();
+  EXPECT_FALSE(written.load());
+  lock.EndRead();
+  EXPECT_FALSE(written.load());
+  lock.EndRead();
+  writer.join();
+  EXPECT_TRUE(written.load());
+}
+
 TEST(TReadWriteLock, WritersExcludeEveryoneElse) {
   TReadWriteLock lock;
   constexpr int kThreads = 4;
