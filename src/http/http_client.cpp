@@ -1,5 +1,6 @@
 #include "http/http_client.h"
 
+#include <limits>
 #include <string_view>
 
 #include "auth/authentication.h"
@@ -376,10 +377,14 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
       protocol_version_ != pv1_1) {
     throw ENetException("This request method is supported in HTTP 1.1");
   }
-  const bool sends_body = method == hmPost || method == hmPut;
-  rtl::TStream* upload = request.UploadStream();
-  // A POST or PUT without a source sends an empty body rather than failing.
-  request.SetContentLength(sends_body ? static_cast<int32_t>(upload != nullptr ? upload->Size() : 0) : -1);
+  int64_t length = -1;
+  if (method == hmPost || method == hmPut) {
+    // A POST or PUT without a source sends an empty body rather than failing.
+    length = request.UploadStream() != nullptr ? request.UploadStream()->Size() : 0;
+    // The length field holds 32 bits; a larger body would be announced wrong.
+    if (length > std::numeric_limits<int32_t>::max()) throw ENetException("Request body too large");
+  }
+  request.SetContentLength(static_cast<int32_t>(length));
   request.SetHost(target.Port() == "80" ? target.Host() : target.Host() + ":" + target.Port());
 
   // The first target of a request, or a URL naming its own user, decides

@@ -298,6 +298,84 @@ TEST(TNetHTTP, PostAndPutSendTheSourceWithItsLength) {
   EXPECT_TRUE(HasHeader(requests[1], "Content-Length: 0"));
 }
 
+TEST(TNetHTTP, RequestLinesOfEveryMethod) {
+  struct Case {
+    TNetHTTPMethod method;
+    std::string path;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {hmHead, "/h", "HEAD /h HTTP/1.1"},         {hmGet, "/g?q=1", "GET /g?q=1 HTTP/1.1"},
+      {hmOptions, "/*", "OPTIONS * HTTP/1.1"},    {hmOptions, "/o", "OPTIONS /o HTTP/1.1"},
+      {hmTrace, "/t", "TRACE /t HTTP/1.1"},       {hmDelete, "/d", "DELETE /d HTTP/1.1"},
+  };
+  LoopbackServer server([](const testing::ReceivedRequest&, size_t) { return Ok(""); });
+  TNetHTTP http;
+  for (const Case& c : cases) {
+    http.PerformRequest(c.method, server.Url(c.path), nullptr, nullptr);
+    EXPECT_EQ(c.line, RequestLine(server.Requests().back()));
+    EXPECT_EQ(std::string::npos, server.Requests().back().head.find("Content-Length")) << c.line;
+  }
+}
+
+// Answers every challenge as a scheme would once the program gave credentials.
+class AnsweringHTTP : public TNetHTTP {
+ public:
+  int32_t answered = 0;
+
+ protected:
+  bool AnswerServerChallenge(TNetHTTPRequest&, TNetHTTPResponse&) override {
+    SetServerAuthAttempts(ServerAuthAttempts() + 1);
+    ++answered;
+    return true;
+  }
+};
+
+TEST(TNetHTTP, AnsweredChallengesRetryWithinTheBound) {
+  const Reply challenge{Response("HTTP/1.1 401 Unauthorized", "login first",
+                                 "WWW-Authenticate: Basic realm=\"r\"\r\n")};
+  {
+    // In-process: the request goes again at once and an auth pass is no redirect.
+    LoopbackServer server({challenge, Ok("welcome")});
+    AnsweringHTTP http;
+    http.SetHTTPOptions({hoInProcessAuth});
+    EXPECT_EQ("welcome", http.Get(server.Url("/private")));
+    EXPECT_EQ(2u, server.Requests().size());
+    EXPECT_EQ("GET /private HTTP/1.1", RequestLine(server.Requests()[1]));
+    EXPECT_EQ(1, server.Connections());
+  }
+  {
+    // Without it the request ends quietly with the challenge's page.
+    LoopbackServer server({challenge});
+    AnsweringHTTP http;
+    EXPECT_EQ("login first", http.Get(server.Url("/private")));
+    EXPECT_EQ(401, http.Response().StatusCode());
+  }
+  {
+    // A server that always challenges: three answers, then the status raises.
+    LoopbackServer server([&](const testing::ReceivedRequest&, size_t) { return challenge; });
+    AnsweringHTTP http;
+    http.SetHTTPOptions({hoInProcessAuth});
+    EXPECT_THROW(http.Get(server.Url("/private")), ENetHTTPProtocolException);
+    EXPECT_EQ(3, http.answered);
+    EXPECT_EQ(4u, server.Requests().size());
+  }
+}
+
+// A stream that claims more bytes than a Content-Length line can state.
+class HugeStream : public rtl::TMemoryStream {
+ public:
+  int64_t Size() override { return int64_t{3} << 30; }
+};
+
+TEST(TNetHTTP, UploadTooLargeForItsLengthIsRefused) {
+  LoopbackServer server(std::vector<Reply>{});
+  TNetHTTP http;
+  HugeStream source;
+  EXPECT_THROW(http.PerformRequest(hmPut, server.Url("/big"), &source, nullptr), ENetException);
+  EXPECT_EQ(0, server.Connections());
+}
+
 TEST(TNetHTTP, RequestsRefusedBeforeAnythingIsSent) {
   struct Case {
     TNetHTTPMethod method;
