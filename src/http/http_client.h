@@ -8,6 +8,7 @@
 #include <string>
 
 #include "auth/authentication.h"
+#include "http/http_protocol.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
 #include "transport/tcp_client.h"
@@ -19,7 +20,6 @@ class TStream;
 namespace meridian::net {
 
 class TNetCookieManager;
-class TNetCustomHTTP;
 class TNetProxyConnectionInfo;
 class TNetURI;
 
@@ -37,35 +37,6 @@ using TNetOnSelectAuthorization = std::function<void(
 // sets `Handled`.
 using TNetOnAuthorization =
     std::function<void(rtl::TComponent* Sender, TNetAuthentication& Authentication, bool& Handled)>;
-
-// One request and its response, as the client works through them. The client
-// owns it; the tunnel to a proxy uses a second one for its CONNECT.
-class TNetHTTPProtocol {
- public:
-  // REQUIRES: `client` outlives the exchange.
-  explicit TNetHTTPProtocol(TNetCustomHTTP* client);
-  ~TNetHTTPProtocol();
-  TNetHTTPProtocol(const TNetHTTPProtocol&) = delete;
-  TNetHTTPProtocol& operator=(const TNetHTTPProtocol&) = delete;
-
-  TNetCustomHTTP* Client() const { return client_; }
-  TNetHTTPRequest& Request() const { return *request_; }
-  TNetHTTPResponse& Response() const { return *response_; }
-
-  // Decides what follows the response head just read: follow a redirect or a
-  // retry, finish (reading the body into the response's BodyStream), or fail.
-  // Throws ENetHTTPProtocolException for a final status that is not handled.
-  TNetHTTPNextStep DecideNextStep();
-
- private:
-  [[noreturn]] void FailWithStatus();
-  void DrainQuietly();
-  bool HasNoBody() const;
-
-  TNetCustomHTTP* client_;
-  std::unique_ptr<TNetHTTPRequest> request_;
-  std::unique_ptr<TNetHTTPResponse> response_;
-};
 
 // The HTTP client. A TCP client whose Host and Port follow the URL of each
 // request; the connection stays open between requests while the responses
@@ -195,6 +166,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
   void StoreCookies(TNetHTTPResponse& response);
   void FinishRequest();
+  // Lets the request's credentials go to the current target: the program
+  // answered its challenge.
+  void TrustCredentialsForTarget();
 
   TNetCookieManager* cookie_manager_ = nullptr;
   bool owns_cookie_manager_ = false;
