@@ -172,8 +172,13 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             body->SetSize(start);
             body->SetPosition(start);
           }
-          server_auth_attempts_ = 0;
-          proxy_auth_attempts_ = 0;
+          // A redirect starts the challenge count afresh. A challenge answered
+          // on a connection the server closed keeps its count, so a server
+          // that challenges forever meets the AuthRetries bound.
+          if (response.StatusCode() != 401 && response.StatusCode() != 407) {
+            server_auth_attempts_ = 0;
+            proxy_auth_attempts_ = 0;
+          }
           break;
         case nsDone:
           done = true;

@@ -360,6 +360,18 @@ TEST(TNetHTTP, AnsweredChallengesRetryWithinTheBound) {
     EXPECT_EQ(3, http.answered);
     EXPECT_EQ(4u, server.Requests().size());
   }
+  {
+    // The same when every challenge ends with the connection (the head cut
+    // short): each answer costs a new connection, and the count still ends
+    // the request.
+    LoopbackServer server([](const testing::ReceivedRequest&, size_t) {
+      return Reply{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\n", true};
+    });
+    AnsweringHTTP http;
+    EXPECT_THROW(http.Get(server.Url("/private")), ENetHTTPProtocolException);
+    EXPECT_EQ(3, http.answered);
+    EXPECT_EQ(4, server.Connections());
+  }
 }
 
 // A stream that claims more bytes than a Content-Length line can state.
