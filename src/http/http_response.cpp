@@ -13,10 +13,6 @@ namespace meridian::net {
 
 namespace {
 
-// Largest count handed to one ReadStream call; a longer body is read in
-// several calls.
-constexpr int64_t kMaxReadPiece = int64_t{1} << 30;
-
 // A line limit for the reads of this unit: the connection's own limit, or the
 // head bound when the connection sets none, so that no line can grow the
 // input buffer without end.
@@ -165,11 +161,11 @@ void TNetHTTPResponse::ReadResponseHead() {
   try {
     for (;;) {
       std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
+      ChargeHead(line.size());
       if (line.empty()) {
         if (client_->ReadLnTimedOut()) client_->Disconnect();  // closed mid-line
         break;
       }
-      ChargeHead(line.size());
       WireHeaders().Add(std::move(line));
     }
   } catch (const ENetConnClosedGracefully&) {
@@ -274,22 +270,17 @@ void TNetHTTPResponse::DrainBody() {
 // Reads exactly `length` bytes. A close before the end keeps what arrived in
 // the stream and fails: a short body is never reported whole.
 void TNetHTTPResponse::ReadKnownLength(rtl::TStream& stream, int64_t length) {
-  int64_t remaining = length;
+  int64_t before = stream.Position();
   try {
-    while (remaining > 0) {
-      int64_t piece = std::min(remaining, kMaxReadPiece);
-      int64_t before = stream.Position();
-      client_->ReadStream(stream, piece, false);
-      // A connection that was already closed returns what it had buffered
-      // without raising.
-      if (stream.Position() - before < piece) throw ENetHTTPBodyIncomplete();
-      remaining -= piece;
-    }
+    client_->ReadStream(stream, length, false);
   } catch (const ENetConnClosedGracefully&) {
     // The bytes of the last partial block are still in the input buffer.
     client_->ReadStream(stream, -1, true);
     throw ENetHTTPBodyIncomplete();
   }
+  // A connection that was closed before the call hands over what it had
+  // buffered without raising.
+  if (stream.Position() - before < length) throw ENetHTTPBodyIncomplete();
 }
 
 // One line of the chunked framing; the peer's close here cuts the body short.

@@ -305,9 +305,9 @@ TEST(TNetHTTPResponse, StatusLineCutByCloseFails) {
 TEST(TNetHTTPResponse, BoundsResponseHead) {
   const std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
   std::string endless_head = "HTTP/1.1 200 OK\r\n";
-  while (endless_head.size() <= kMaxResponseHeadBytes) endless_head += line;
+  while (endless_head.size() <= 2 * kMaxResponseHeadBytes) endless_head += line;
   std::string endless_interims;
-  while (endless_interims.size() <= kMaxResponseHeadBytes) {
+  while (endless_interims.size() <= 2 * kMaxResponseHeadBytes) {
     endless_interims += "HTTP/1.1 103 Early Hints\r\n" + line + "\r\n";
   }
   for (const std::string* bytes : {&endless_head, &endless_interims}) {
