@@ -63,14 +63,19 @@ class TNetCustomHTTP : public TNetTCPClient {
   // PUT, the whole of `source`; then follows redirects and answered challenges
   // until a final response, whose body goes to `body` (none: not read).
   // Afterwards the connection is closed unless the response allows reuse.
+  // Credentials of the request (user name and password, BasicAuthentication,
+  // the authenticator, an "Authorization" custom header) go only to the host
+  // and port of `url`; a redirect elsewhere goes without them.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
   // error page in its ResponseBody, `body` unchanged); ENetException "Request
-  // target contains a line break" for a URL or location holding CR or LF,
-  // before anything is sent; ENetException "This request method is supported
-  // in HTTP 1.1"; ENetUnknownProtocol; ENetIOHandlerPropInvalid for https
-  // without a TLS handler; ENetException "Undefined situation" when a 2xx
-  // response ends with the connection; the transport's and the response
-  // reader's errors unchanged.
+  // target contains a line break" for a URL or location holding CR or LF, and
+  // "Request header contains a line break" for such a header line, before
+  // anything is sent; ENetException "This request method is supported in HTTP
+  // 1.1"; ENetException "Request body too large" for a source past 2 GiB - 1;
+  // ENetUnknownProtocol for a URL without port whose protocol is neither
+  // http nor https; ENetIOHandlerPropInvalid for https without a TLS handler;
+  // ENetException "Undefined situation" when a 2xx response ends with the
+  // connection; the transport's and the response reader's errors unchanged.
   virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
                               rtl::TStream* body);
 
@@ -126,6 +131,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   void SetHost(const std::string& host) override;
   void SetPort(int32_t port) override;
 
+  // Events; an unset one is skipped. The four authorization events serve the
+  // challenge answers below.
   TNetHTTPOnRedirectEvent OnRedirect;
   TNetOnSelectAuthorization OnSelectAuthorization;
   TNetOnSelectAuthorization OnSelectProxyAuthorization;
