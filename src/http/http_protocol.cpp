@@ -1,5 +1,7 @@
 #include "http/http_protocol.h"
 
+#include <utility>
+
 #include "auth/authentication.h"
 #include "http/http_client.h"
 #include "http/proxy_connection_info.h"
@@ -15,36 +17,17 @@ namespace {
 constexpr int32_t kFailBodyTimeout = 2000;
 constexpr int32_t kDrainTimeout = 4000;
 
-// Restores the connection's ReadTimeout when it goes out of scope.
-class ReadTimeoutScope {
+// Runs a clean-up step on every road out of a scope.
+template <typename Step>
+class OnExit {
  public:
-  ReadTimeoutScope(TNetTCPConnection& connection, int32_t timeout)
-      : connection_(connection), saved_(connection.ReadTimeout()) {
-    connection_.SetReadTimeout(timeout);
-  }
-  ~ReadTimeoutScope() { connection_.SetReadTimeout(saved_); }
-  ReadTimeoutScope(const ReadTimeoutScope&) = delete;
-  ReadTimeoutScope& operator=(const ReadTimeoutScope&) = delete;
+  explicit OnExit(Step step) : step_(std::move(step)) {}
+  ~OnExit() { step_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
 
  private:
-  TNetTCPConnection& connection_;
-  int32_t saved_;
-};
-
-// Puts a stream in place of a response's BodyStream while it lives.
-class BodyStreamScope {
- public:
-  BodyStreamScope(TNetHTTPResponse& response, rtl::TStream* stream)
-      : response_(response), saved_(response.BodyStream()) {
-    response_.SetBodyStream(stream);
-  }
-  ~BodyStreamScope() { response_.SetBodyStream(saved_); }
-  BodyStreamScope(const BodyStreamScope&) = delete;
-  BodyStreamScope& operator=(const BodyStreamScope&) = delete;
-
- private:
-  TNetHTTPResponse& response_;
-  rtl::TStream* saved_;
+  Step step_;
 };
 
 }  // namespace
@@ -66,7 +49,9 @@ bool TNetHTTPProtocol::HasNoBody() const {
 
 void TNetHTTPProtocol::DrainQuietly() {
   if (HasNoBody()) return;
-  ReadTimeoutScope timeout(*client_, kDrainTimeout);
+  const int32_t saved_timeout = client_->ReadTimeout();
+  client_->SetReadTimeout(kDrainTimeout);
+  OnExit restore([&] { client_->SetReadTimeout(saved_timeout); });
   try {
     response_->DrainBody();
   } catch (const std::exception&) {
@@ -78,8 +63,14 @@ void TNetHTTPProtocol::DrainQuietly() {
 void TNetHTTPProtocol::FailWithStatus() {
   rtl::TMemoryStream page;
   {
-    ReadTimeoutScope timeout(*client_, kFailBodyTimeout);
-    BodyStreamScope swap(*response_, &page);
+    const int32_t saved_timeout = client_->ReadTimeout();
+    rtl::TStream* saved_stream = response_->BodyStream();
+    client_->SetReadTimeout(kFailBodyTimeout);
+    response_->SetBodyStream(&page);
+    OnExit restore([&] {
+      response_->SetBodyStream(saved_stream);
+      client_->SetReadTimeout(saved_timeout);
+    });
     if (!HasNoBody()) response_->ReadBody();
   }
   throw ENetHTTPProtocolException(response_->StatusCode(), response_->StatusLine(), page.DataString());

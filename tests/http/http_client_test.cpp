@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "http/cookie_manager.h"
 #include "http/loopback_server.h"
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
@@ -511,6 +512,20 @@ TEST(TNetHTTP, NoCookieStoreWhenCookiesAreNotAllowed) {
   http.Get(server.Url("/"));
   http.Get(server.Url("/"));
   EXPECT_EQ(nullptr, http.CookieManager());
+  EXPECT_EQ(std::string::npos, server.Requests()[1].head.find("Cookie"));
+}
+
+TEST(TNetHTTP, ForgetsAnAttachedCookieStoreThatIsDestroyed) {
+  LoopbackServer server({Ok("set", "Set-Cookie: A=1\r\n"), Ok("")});
+  TNetHTTP http;
+  http.Get(server.Url("/"));  // creates a store of its own
+  auto* outside = new TNetCookieManager();
+  http.SetCookieManager(outside);  // frees the client's own store
+  EXPECT_EQ(outside, http.CookieManager());
+  delete outside;
+  EXPECT_EQ(nullptr, http.CookieManager());
+  http.SetAllowCookies(false);
+  http.Get(server.Url("/"));
   EXPECT_EQ(std::string::npos, server.Requests()[1].head.find("Cookie"));
 }
 
