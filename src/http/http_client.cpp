@@ -303,6 +303,7 @@ TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
 
 void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   request.SetRoute(ChooseRoute());
+  response.SetHeadRequest(request.Method() == hmHead);
   if (request.Route() == rtProxy) request.SetTarget(target_uri_->URI());
 
   switch (request.Route()) {

@@ -40,15 +40,7 @@ TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* client)
 
 TNetHTTPProtocol::~TNetHTTPProtocol() = default;
 
-// Responses that carry no body whatever their head announces (RFC 9110 6.4.1):
-// reading one would wait for bytes the server never sends.
-bool TNetHTTPProtocol::HasNoBody() const {
-  const int32_t code = response_->StatusCode();
-  return request_->Method() == hmHead || code / 100 == 1 || code == 204 || code == 304;
-}
-
 void TNetHTTPProtocol::DrainQuietly() {
-  if (HasNoBody()) return;
   const int32_t saved_timeout = client_->ReadTimeout();
   client_->SetReadTimeout(kDrainTimeout);
   OnExit restore([&] { client_->SetReadTimeout(saved_timeout); });
@@ -71,7 +63,7 @@ void TNetHTTPProtocol::FailWithStatus() {
       response_->SetBodyStream(saved_stream);
       client_->SetReadTimeout(saved_timeout);
     });
-    if (!HasNoBody()) response_->ReadBody();
+    response_->ReadBody();
   }
   throw ENetHTTPProtocolException(response_->StatusCode(), response_->StatusLine(), page.DataString());
 }
@@ -131,7 +123,7 @@ TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
       DrainQuietly();
       step = nsRetryAuth;
     } else {
-      if (!HasNoBody()) response_->ReadBody();
+      response_->ReadBody();  // reads none for 204, 304 and HEAD
       step = nsDone;
     }
   }

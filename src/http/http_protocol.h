@@ -33,7 +33,6 @@ class TNetHTTPProtocol {
  private:
   [[noreturn]] void FailWithStatus();
   void DrainQuietly();
-  bool HasNoBody() const;
 
   TNetCustomHTTP* client_;
   std::unique_ptr<TNetHTTPRequest> request_;
