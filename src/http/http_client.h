@@ -63,6 +63,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   // PUT, the whole of `source`; then follows redirects and answered challenges
   // until a final response, whose body goes to `body` (none: not read).
   // Afterwards the connection is closed unless the response allows reuse.
+  // The final body is read in one wmRead work frame whose size is its
+  // Content-Length (0 when unknown); the upload in one wmWrite frame.
   // Credentials of the request (user name and password, BasicAuthentication,
   // the authenticator, an "Authorization" custom header) go only to the host
   // and port of `url`; a redirect elsewhere goes without them.

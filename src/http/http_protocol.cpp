@@ -123,6 +123,11 @@ TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
       DrainQuietly();
       step = nsRetryAuth;
     } else {
+      // One work frame for the whole body, however many reads its framing
+      // takes, so that progress runs from 0 to the announced length once.
+      const int32_t length = response_->ContentLength();
+      client.BeginWork(wmRead, length > 0 ? length : 0);
+      OnExit end_work([&] { client.EndWork(wmRead); });
       response_->ReadBody();  // reads none for 204, 304 and HEAD
       step = nsDone;
     }

@@ -246,7 +246,13 @@ TEST(TNetHTTP, ChunkedBodies) {
   for (const Case& c : cases) {
     LoopbackServer server({{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + c.body}, Ok("after")});
     TNetHTTP http;
+    int begins = 0;
+    int ends = 0;
+    http.OnWorkBegin = [&](rtl::TComponent*, TWorkMode mode, int64_t) { begins += mode == wmRead; };
+    http.OnWorkEnd = [&](rtl::TComponent*, TWorkMode mode) { ends += mode == wmRead; };
     EXPECT_EQ(c.expected, http.Get(server.Url("/chunks"))) << c.body;
+    EXPECT_EQ(1, begins);  // one frame for the body, not one per chunk
+    EXPECT_EQ(1, ends);
     EXPECT_EQ("after", http.Get(server.Url("/after")));
     EXPECT_EQ(1, server.Connections()) << c.body;
   }
