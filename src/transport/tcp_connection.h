@@ -178,6 +178,7 @@ class TNetTCPConnection : public TNetComponent {
   virtual void RaiseExceptionForLastCmdResult(const TNetExceptionClass& exception_class);
   // The last reply read by GetResponse.
   TNetRFCReply& LastCmdResult() { return last_cmd_result_; }
+  const TNetRFCReply& LastCmdResult() const { return last_cmd_result_; }
 
   // ---- Properties ----
 
