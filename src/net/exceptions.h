@@ -104,6 +104,13 @@ class ENetFileNotFound : public ENetTCPConnectionError {
   explicit ENetFileNotFound(const std::string& file_name);
 };
 
+// ---- Intercepts and command replies (transport/) ----
+
+// An intercept nested, directly or through others, in itself.
+MERIDIAN_NET_EXCEPTION(ENetInterceptCircularLink, ENetException, "Intercept chain would loop.")
+// A command reply with more lines or bytes than a reply may hold.
+MERIDIAN_NET_EXCEPTION(ENetReplyTooLong, ENetTCPConnectionError, "Reply too long.")
+
 // ---- URI (uri/) ----
 
 // Composing a URI without a protocol ("Protocol field is empty") or without a

@@ -133,8 +133,9 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
       if (raise_on_timeout) throw ENetReadTimeout();
       return -1;
     }
+    int32_t appended = 0;
     if (io_handler_ != nullptr) {
-      n = ReceiveBlock();
+      n = ReceiveBlock(appended);
     } else {
       n = 0;
       if (raise) throw ENetNotConnected();
@@ -146,13 +147,16 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
       if (io_handler_ != nullptr) DisconnectSocket();
       if (input_buffer_.Size() == 0) GStack->RaiseSocketError(GStack->LastError());
     }
+    // What was received decides about a close above; what an intercept made
+    // of it is what the caller gets (an emptied block reads on).
+    if (n > 0) n = appended;
     CheckForDisconnect(raise, false);
     result = n;
   } while (n == 0 && Connected());
   return result;
 }
 
-int32_t TNetTCPConnection::ReceiveBlock() {
+int32_t TNetTCPConnection::ReceiveBlock(int32_t& appended) {
   const int32_t size = std::max(recv_buffer_size_, 1);
   if (intercept_ == nullptr) {
     // Without an intercept the block is received straight into the input
@@ -164,20 +168,21 @@ int32_t TNetTCPConnection::ReceiveBlock() {
       for (int32_t i = 0; i < n; ++i) tail[i] = static_cast<char>(tail[i] & 0x7F);
     }
     input_buffer_.CommitTail(n);
+    appended = n;
     return n;
   }
   recv_buffer_.Clear();
-  int32_t n = io_handler_->Recv(recv_buffer_.ReserveTail(size), size);
+  const int32_t n = io_handler_->Recv(recv_buffer_.ReserveTail(size), size);
   if (n <= 0) return n;
   recv_buffer_.CommitTail(n);
   recv_buffer_.SetPosition(0);
   intercept_->Receive(recv_buffer_);
-  n = static_cast<int32_t>(std::min<int64_t>(recv_buffer_.Size(), std::numeric_limits<int32_t>::max()));
+  appended = static_cast<int32_t>(std::min<int64_t>(recv_buffer_.Size(), std::numeric_limits<int32_t>::max()));
   char* block = recv_buffer_.Memory();
   if (ascii_filter_) {
-    for (int32_t i = 0; i < n; ++i) block[i] = static_cast<char>(block[i] & 0x7F);
+    for (int32_t i = 0; i < appended; ++i) block[i] = static_cast<char>(block[i] & 0x7F);
   }
-  input_buffer_.Append(block, n);
+  input_buffer_.Append(block, appended);
   return n;
 }
 

@@ -3,15 +3,19 @@
 // optional data intercept and progress notification.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rtl/streams.h"
 #include "transport/net_component.h"
 #include "transport/managed_buffer.h"
+#include "transport/rfc_reply.h"
 #include "transport/simple_buffer.h"
 
 namespace meridian::net {
@@ -25,6 +29,15 @@ enum TNetMaxLineAction : uint8_t { maException, maSplit };
 
 // Fired with the connection as sender.
 using TNetConnectionEvent = std::function<void(rtl::TComponent* sender)>;
+
+// Makes the exception to raise from a message: the kind of exception that
+// RaiseExceptionForLastCmdResult raises. ExceptionClass<E>() makes one for E.
+using TNetExceptionClass = std::function<std::exception_ptr(const std::string& message)>;
+template <class E>
+  requires std::constructible_from<E, std::string>
+TNetExceptionClass ExceptionClass() {
+  return [](const std::string& message) { return std::make_exception_ptr(E(message)); };
+}
 
 // Every byte received goes through ReadFromStack into the input buffer and
 // every reading operation takes its bytes from the front of that buffer; every
@@ -138,6 +151,35 @@ class TNetTCPConnection : public TNetComponent {
   void CloseWriteBuffer();
   bool WriteBufferOpen() const { return write_buffer_ != nullptr; }
 
+  // ---- Commands and replies ----
+
+  // Limits of one reply read by GetResponse, counting blank lines too: a
+  // longer reply throws ENetReplyTooLong, and the connection is then out of
+  // step with its peer. Each line is limited by MaxLineLength as well.
+  static constexpr int32_t kMaxReplyLines = 10000;
+  static constexpr int64_t kMaxReplyBytes = 4 * 1024 * 1024;
+
+  // Sends `command` followed by CR LF, then returns GetResponse(`allowed`).
+  virtual int32_t SendCmd(const std::string& command, const std::vector<int16_t>& allowed = {});
+  // Reads one reply into LastCmdResult and returns CheckResponse of its code.
+  // A reply is one line, or a first line whose fourth character is "-"
+  // ("250-") and the lines up to one beginning with the same code and a blank
+  // ("250 ", letter case ignored) or shorter than four characters. Blank
+  // lines are skipped and lines are trimmed. Throws ENetReplyTooLong past the
+  // limits above, and as ReadLn and CheckResponse.
+  virtual int32_t GetResponse(const std::vector<int16_t>& allowed = {});
+  // Returns `code` when `allowed` is empty or holds it; otherwise
+  // RaiseExceptionForLastCmdResult.
+  virtual int32_t CheckResponse(int32_t code, const std::vector<int16_t>& allowed);
+  // Throws ENetProtocolReplyError with LastCmdResult's code, its message the
+  // reply's lines, each followed by CR LF.
+  virtual void RaiseExceptionForLastCmdResult();
+  // Throws the exception that `exception_class` makes from the same message.
+  virtual void RaiseExceptionForLastCmdResult(const TNetExceptionClass& exception_class);
+  // The last reply read by GetResponse.
+  TNetRFCReply& LastCmdResult() { return last_cmd_result_; }
+  const TNetRFCReply& LastCmdResult() const { return last_cmd_result_; }
+
   // ---- Properties ----
 
   // Clear the top bit of every received byte. Default: false.
@@ -185,10 +227,13 @@ class TNetTCPConnection : public TNetComponent {
   // `from` (0-based); 0 when absent.
   int64_t FindTerminator(const std::string& terminator, int64_t from);
   std::string LineTooLong(int32_t max_length);
-  // Receives one block into the input buffer; the count or -1.
-  int32_t ReceiveBlock();
+  // Receives one block into the input buffer; returns the count received (or
+  // the handler's 0 or -1) and sets `appended` to the bytes the block became.
+  int32_t ReceiveBlock(int32_t& appended);
   void SendBlock(const char* bytes, int64_t count);
   void DestroyOwnedIOHandler();
+  // The lines of one reply, within the reply limits.
+  void ReadReply(rtl::TStringList& lines);
 
   bool ascii_filter_ = false;
   bool closed_gracefully_ = false;
@@ -196,6 +241,7 @@ class TNetTCPConnection : public TNetComponent {
   TNetManagedBuffer input_buffer_;
   TNetConnectionIntercept* intercept_ = nullptr;
   TNetIOHandler* io_handler_ = nullptr;
+  TNetRFCReply last_cmd_result_;
   TNetMaxLineAction max_line_action_ = maException;
   int32_t max_line_length_ = 16384;
   bool read_ln_split_ = false;
