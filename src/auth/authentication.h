@@ -50,8 +50,9 @@ class TNetAuthentication : public rtl::TPersistent {
   int32_t CurrentStep() const { return current_step_; }
   void SetCurrentStep(int32_t step) { current_step_ = step; }
 
-  // The credentials, kept in Params under "Username" and "Password"; reading
-  // looks them up without regard to letter case.
+  // The credentials, kept in Params under "Username" and "Password" as
+  // unfolded lines; reading looks them up without regard to letter case and
+  // gives the value byte for byte (blanks at either end included).
   std::string Username() const;
   virtual void SetUsername(const std::string& username);
   std::string Password() const;

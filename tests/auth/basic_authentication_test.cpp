@@ -46,6 +46,19 @@ TEST(TNetBasicAuthentication, CredentialsLiveInParams) {
   EXPECT_EQ(2, auth.Params().Count());
 }
 
+TEST(TNetBasicAuthentication, CredentialsKeepTheirBlanksAndLength) {
+  TNetBasicAuthentication auth;
+  const std::string long_password = " a  b " + std::string(100, 'x') + " c ";
+  auth.SetUsername(" user ");
+  auth.SetPassword(long_password);
+  EXPECT_EQ(" user ", auth.Username());
+  EXPECT_EQ(long_password, auth.Password());
+  EXPECT_EQ(2, auth.Params().Count());  // nothing folded
+  auth.SetPassword("");
+  EXPECT_EQ("", auth.Password());
+  EXPECT_EQ(1, auth.Params().Count());
+}
+
 TEST(TNetBasicAuthentication, NextAsksForAUserThenRepeatsTheRequest) {
   TNetBasicAuthentication auth;
   Challenge(auth, {"Basic realm=\"site\""});
