@@ -2,6 +2,7 @@
 // order of work.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -87,7 +88,6 @@ class TfrmMeridian : public rtl::TComponent {
   virtual int32_t DownloadTimeLimit() const;
 
  private:
-
   std::string caption_;
   TCatalogueConnection* connection_;  // owned as a component
   TCatalogueQuery* query_;            // owned as a component

@@ -1,24 +1,14 @@
 #include "launcher/update_list.h"
 
 #include "rtl/streams.h"
+#include "rtl/string_list.h"
 
 namespace meridian::launcher {
 
 std::vector<std::string> SplitListLines(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-  }
-  return lines;
+  rtl::TStringList lines;
+  lines.SetText(text.substr(0, text.find('\0')));
+  return lines.Lines();
 }
 
 std::vector<TFileVersion> ParseVersionList(std::string_view text) {
