@@ -9,6 +9,7 @@ build_launcher() {
   "$root/scripts/install-deps.sh"
   if ! command -v python3 >/dev/null; then
     echo "Installing: python3"
+    apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends python3 >/dev/null
   fi
   # The build's output is shown only when it fails.
