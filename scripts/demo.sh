@@ -1,57 +1,24 @@
 #!/usr/bin/env bash
-# Builds the launcher and shows it at work in a demo folder (demo/): the
+# Builds the launcher and shows its whole job in a demo folder (demo/): the
 # launcher's own folder with a catalogue of a few modules, the local update
-# list and two stand-in programs for the reader and "Restart.exe", which print
-# how they were started. Three runs follow: the normal road started from
-# another current folder, a missing catalogue, and an engine that refuses to
-# start. Safe to run again: the demo folder is made anew each time.
+# list and stand-in programs for the reader and "Restart.exe", and a local
+# content server on 127.0.0.1:9000 that publishes a newer update list. The
+# launcher compares the lists, flags the modules offered in another version
+# and starts the reader. Two short runs follow: a missing catalogue and an
+# engine that refuses to start. Safe to run again: the demo folder is made
+# anew each time and the server is stopped on every way out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/demo_setup.sh
 
-scripts/install-deps.sh
-
-build=build/demo
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMERIDIAN_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target meridian >/dev/null
-
+build_launcher
 demo=$root/demo
 app=$demo/app
-rm -rf "$demo"
-mkdir -p "$app" "$demo/elsewhere" "$demo/refusing-engine"
-cp "$build/src/launcher/meridian" "$app/"
+make_demo_folder "$demo"
+mkdir -p "$demo/elsewhere" "$demo/refusing-engine"
 
-# The catalogue: an SQLCipher database keyed with the catalogue's password.
-sqlcipher "$app/Corvane.mdb" <<'SQL'
-PRAGMA key='7341';
-CREATE TABLE tblConfig(fAppName TEXT PRIMARY KEY, fVersion BOOLEAN NOT NULL DEFAULT 0, fTitle TEXT);
-INSERT INTO tblConfig VALUES('KoreanBible', 0, 'Korean Bible');
-INSERT INTO tblConfig VALUES('Hymnal', 1, 'Hymnal');
-INSERT INTO tblConfig VALUES('Commentary', 0, 'Commentary');
-SQL
-
-printf 'KoreanBible.zip=2.1*Korean Bible\r\nHymnal.zip=1.4*Hymnal\r\nCommentary.zip=3.0*Commentary\r\n' \
-  >"$app/Update_Contents.txt"
-
-# The stand-in reader prints its command line, its current folder and the
-# catalogue's update flags.
-cat >"$app/Veritome2010.exe" <<'STUB'
-#!/bin/sh
-here=$(cd "$(dirname "$0")" && pwd)
-echo "  [reader] started as: $0 $*"
-echo "  [reader] current folder: $(pwd)"
-echo "  [reader] catalogue flags (fAppName|fVersion):"
-printf "PRAGMA key='7341';\nSELECT fAppName, fVersion FROM tblConfig ORDER BY fAppName;\n" |
-  sqlcipher "$here/Corvane.mdb" | sed 's/^/  [reader]   /'
-STUB
-cat >"$app/Restart.exe" <<'STUB'
-#!/bin/sh
-echo "  [restart] started as: $0 $*"
-echo "  [restart] current folder: $(pwd)"
-STUB
-chmod +x "$app/Veritome2010.exe" "$app/Restart.exe"
-
-# An engine library whose init answers 1, for the third run.
+# An engine library whose init answers 1, for the last run.
 printf 'extern "C" int sqlite3_initialize() { return 1; }\n' |
   g++ -shared -fPIC -x c++ - -o "$demo/refusing-engine/libsqlcipher.so.0"
 
@@ -67,22 +34,41 @@ run() {
   echo "\$ cd ${folder#"$root"/} && ${app#"$root"/}/meridian"
   (cd "$folder" && "$app/meridian") 2>&1 | cat
   echo "  (launcher exit code ${PIPESTATUS[0]})"
-  echo
+}
+
+show_list() {
+  echo "$1"
+  tr -d '\r' <"$2" | sed 's/^/     /'
 }
 
 echo "== The launcher's folder, ${app#"$root"/}:"
 ls -1 "$app" | sed 's/^/  /'
-echo "   Update_Contents.txt, the local copy of the update list:"
-tr -d '\r' <"$app/Update_Contents.txt" | sed 's/^/     /'
+show_list "   Update_Contents.txt, the local copy of the update list:" "$app/Update_Contents.txt"
 echo
 
-echo "== 1. Normal road, started from another current folder"
+start_content_server "$demo"
+echo "== The content server on 127.0.0.1:9000 (python3 -m http.server over ${demo#"$root"/}/server)"
+show_list "   /Update/Contents/Update_Contents.txt:" "$demo/server/Update/Contents/Update_Contents.txt"
+echo
+
+echo "== Catalogue update flags before (fAppName|fVersion):"
+print_flags "$demo"
+echo
+echo "== 1. The whole job, started from another current folder"
 run "$demo/elsewhere"
+echo "  [server] $(grep -o '"GET [^"]*"' "$demo/server.log" | tail -n 1)"
+echo
+echo "== Catalogue update flags after (KoreanBible has a new version, Hymnal and"
+echo "   Commentary are current, Atlas is not in the local list and keeps its flag):"
+print_flags "$demo"
+echo
+stop_content_server
 
 echo "== 2. The catalogue is missing: one error message, no reader"
 mv "$app/Corvane.mdb" "$app/Corvane.mdb.away"
 run "$demo/elsewhere"
 mv "$app/Corvane.mdb.away" "$app/Corvane.mdb"
+echo
 
 echo "== 3. The database engine refuses to start: Restart.exe instead"
 run "$demo/refusing-engine"

@@ -31,6 +31,14 @@ inline constexpr uint16_t kContentServerPort = 9000;
 inline constexpr char kContentServerPath[] = "/Update/Contents/";
 inline constexpr char kContentServerBaseURL[] = "http://" MERIDIAN_CONTENT_SERVER_HOST ":9000/Update/Contents/";
 
+// The download of the server's update list ends after this many ms in all,
+// whatever the server does (answers no connect, stays silent, sends a byte
+// now and then); a download that runs out of time has failed.
+inline constexpr int32_t kDownloadTimeLimit = 15000;
+// The most bytes that the download may receive, headers included; the list
+// holds one short line per module, so this is far beyond any real list.
+inline constexpr int64_t kDownloadByteLimit = 16 * 1024 * 1024;
+
 // The programs the launcher hands over to, named without a folder.
 inline constexpr char kReaderCommandLine[] = "Veritome2010.exe 5757";
 inline constexpr char kRestartCommandLine[] = "Restart.exe";

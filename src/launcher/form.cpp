@@ -82,8 +82,6 @@ void TfrmMeridian::SetModuleUpdateFlag(const std::string& module_name, bool upda
   query_->ExecSQL();
 }
 
-void TfrmMeridian::CheckContentUpdates(const std::string& /*base_url*/) {}
-
 void TfrmMeridian::ShowException(std::string_view message) {
   ErrorBox(ErrorBoxText(message), ApplicationTitle(ExecutablePath()));
 }

@@ -2,6 +2,7 @@
 // order of work.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -56,10 +57,18 @@ class TfrmMeridian : public rtl::TComponent {
   // Sets the module's update flag (fVersion) in the catalogue's tblConfig row
   // whose fAppName is `module_name`; a name with no row changes nothing.
   // Committed at once. Throws EDatabaseError when the statement fails.
-  void SetModuleUpdateFlag(const std::string& module_name, bool update_available);
+  virtual void SetModuleUpdateFlag(const std::string& module_name, bool update_available);
 
-  // Compares the content server's update list under `base_url` with the local
-  // copy and flags the modules offered in another version. Does nothing yet.
+  // Compares the content server's update list, `base_url` followed by
+  // UpdateListName, with the local copy in AppFolder and flags the modules
+  // offered in another version: one SetModuleUpdateFlag per pair of entries
+  // with the same FileName (server entries outer, local entries inner, in
+  // list order), true when their versions differ. Without a local list every
+  // server entry is flagged true. A failed download (any error, including
+  // running out of DownloadTimeLimit) changes nothing and is not reported; the
+  // local list is then not read. Fills ServerVersions and LocalVersions.
+  // Throws EFOpenError or EReadError when the local list exists but cannot
+  // be read, and what SetModuleUpdateFlag throws.
   virtual void CheckContentUpdates(const std::string& base_url);
 
   // True once FormCreate has finished its order of work.
@@ -74,6 +83,9 @@ class TfrmMeridian : public rtl::TComponent {
   virtual std::string ExecutablePath() const;
   virtual void WinExec(const std::string& command_line);
   virtual void ErrorBox(const std::string& text, const std::string& title);
+  // The bound in ms on the whole download of the server's list.
+  // Default: kDownloadTimeLimit.
+  virtual int32_t DownloadTimeLimit() const;
 
  private:
   std::string caption_;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +33,7 @@ std::vector<std::string> ChangedEnvironment(const std::vector<std::pair<std::str
 }  // namespace
 
 TProgramRun RunProgram(const std::string& program, const std::string& folder,
-                       const std::vector<std::pair<std::string, const char*>>& environment) {
+                       const std::vector<std::pair<std::string, const char*>>& environment, int run_as) {
   std::vector<std::string> entries = ChangedEnvironment(environment);
   std::vector<char*> envp;
   for (std::string& entry : entries) envp.push_back(entry.data());
@@ -52,6 +53,10 @@ TProgramRun RunProgram(const std::string& program, const std::string& folder,
   const pid_t child = fork();
   if (child == 0) {
     // dup2 clears close-on-exec on the copies, so the program keeps them.
+    if (run_as != -1 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(run_as)) != 0 ||
+                         setuid(static_cast<uid_t>(run_as)) != 0)) {
+      _exit(125);
+    }
     if (chdir(folder.c_str()) != 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) _exit(126);
     execve(path.c_str(), argv, envp.data());
     _exit(127);

@@ -17,8 +17,9 @@ struct TProgramRun {
 // `environment` (a value of nullptr removes the variable). Reads standard
 // output and standard error to their end, which comes only when every program
 // that inherited them has ended too, so programs it starts are waited for.
-// Gives up (exit code -1) after a minute.
+// Runs it as the user and group `run_as` when that is not -1. Gives up (exit
+// code -1) after a minute.
 TProgramRun RunProgram(const std::string& program, const std::string& folder,
-                       const std::vector<std::pair<std::string, const char*>>& environment);
+                       const std::vector<std::pair<std::string, const char*>>& environment, int run_as = -1);
 
 }  // namespace meridian::testing
