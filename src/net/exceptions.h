@@ -140,6 +140,21 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "I
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")
 
+// A final status the client does not handle. The message is the status line,
+// the reply code the status code; ResponseBody() is the body as received.
+class ENetHTTPProtocolException : public ENetProtocolReplyError {
+ public:
+  ENetHTTPProtocolException(int32_t reply_code, std::string message, std::string response_body)
+      : ENetProtocolReplyError(reply_code, std::move(message)),
+        response_body_(std::move(response_body)) {}
+  const std::string& ResponseBody() const { return response_body_; }
+
+ private:
+  std::string response_body_;
+};
+// A URL without a port whose protocol is neither "http" nor "https".
+MERIDIAN_NET_EXCEPTION(ENetUnknownProtocol, ENetException, "")
+
 // ---- SOCKS (transport/socks/) ----
 
 // ---- TLS (transport/tls/) ----
