@@ -11,6 +11,7 @@
 
 #include "cookie_file.h"
 #include "deadline.h"
+#include "fetch_http.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/proxy_connection_info.h"
@@ -132,8 +133,8 @@ void TFetchSession::Configure() {
   connect_timeout_ms_ = SecondsToMilliseconds(options_.connect_timeout);
   read_timeout_ms_ = SecondsToMilliseconds(options_.read_timeout);
 
-  http_ = std::make_unique<net::TNetHTTP>();
-  net::TNetHTTP& http = *http_;
+  http_ = std::make_unique<TFetchHTTP>();
+  TFetchHTTP& http = *http_;
   http.SetProtocolVersion(options_.http10 ? net::pv1_0 : net::pv1_1);
   http.SetHandleRedirects(options_.follow);
   // The client counts passes: N redirects followed take N + 1 of them.
@@ -148,8 +149,11 @@ void TFetchSession::Configure() {
     if (!options_.cookie_file.empty()) LoadCookieFile(options_.cookie_file, *manager);
   }
 
-  watch_ = std::make_unique<TFetchTrafficWatch>(options_.verbose ? &err_ : nullptr);
-  http.SetIntercept(watch_.get());
+  // Without an intercept the connection receives straight into its buffer.
+  if (options_.verbose) {
+    watch_ = std::make_unique<TFetchTrafficWatch>(&err_);
+    http.SetIntercept(watch_.get());
+  }
   if (options_.progress_bar) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
   if (!options_.proxy.empty()) {
@@ -228,6 +232,7 @@ void TFetchSession::Configure() {
     }
   };
   http.OnWork = [this](rtl::TComponent*, net::TWorkMode mode, int64_t) {
+    if (mode == net::wmRead) read_in_pass_ = true;
     if (deadline_->Active()) {
       if (deadline_->Passed()) throw EFetchError(fxTimedOut, "Operation timed out");
       // Only ever lowered: the client's own short waits (draining) stay.
@@ -363,12 +368,12 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
 }
 
 void TFetchSession::Perform(const std::string& url) {
-  net::TNetHTTP& http = *http_;
+  TFetchHTTP& http = *http_;
   rtl::TStream* body = method_ == net::hmHead ? nullptr : &out_;
   for (int32_t attempt = 0;; ++attempt) {
     const bool reused = http.Connected();
     connected_in_pass_ = false;
-    watch_->Reset();
+    read_in_pass_ = false;
     if (upload_) upload_->SetPosition(0);
     http.SetReadTimeout(deadline_->Bound(reused ? read_timeout_ms_ : connect_timeout_ms_));
     try {
@@ -377,7 +382,8 @@ void TFetchSession::Perform(const std::string& url) {
     } catch (const net::ENetHTTPProtocolException&) {
       throw;
     } catch (const std::exception& e) {
-      context_ = {!options_.proxy.empty(), reused || connected_in_pass_, watch_->Received() > 0};
+      context_ = {!options_.proxy.empty(), reused || connected_in_pass_,
+                  read_in_pass_ || http.InputBuffer().Size() > 0};
       // A kept-alive connection that the server closed while it was idle
       // fails before any answer: send the request once more on a new one.
       const bool stale = attempt == 0 && reused && !connected_in_pass_ && !context_.received &&

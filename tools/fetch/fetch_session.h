@@ -12,7 +12,6 @@
 #include "fetch_options.h"
 
 namespace meridian::net {
-class TNetHTTP;
 class TNetHTTPResponse;
 }  // namespace meridian::net
 
@@ -23,6 +22,7 @@ class TStream;
 namespace meridian::fetch {
 
 class TFetchDeadline;
+class TFetchHTTP;
 class TFetchOutputStream;
 class TFetchProgressBar;
 class TFetchTrafficWatch;
@@ -56,8 +56,8 @@ class TFetchSession {
   TFetchOptions options_;
   TFetchOutputStream& out_;
   std::ostream& err_;
-  std::unique_ptr<net::TNetHTTP> http_;
-  std::unique_ptr<TFetchTrafficWatch> watch_;
+  std::unique_ptr<TFetchHTTP> http_;
+  std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
   std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
   std::unique_ptr<rtl::TStream> upload_;
@@ -65,6 +65,7 @@ class TFetchSession {
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod
   bool connected_in_pass_ = false;  // a connection was opened for this request
+  bool read_in_pass_ = false;       // bytes of an answer were taken in
   bool redirect_limit_hit_ = false;
   TFailureContext context_;  // of the last failed pass
   std::string target_url_;  // the URL of the running transfer
