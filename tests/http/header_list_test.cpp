@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
+#include "support/code_page_scope.h"
+
 namespace meridian::net {
 namespace {
 
@@ -40,6 +43,14 @@ TEST(TNetHeaderList, ReadsNamesAndTrimmedValues) {
   EXPECT_EQ("", list.NameAt(1));
   EXPECT_EQ("", list.ValueAt(-1));
   EXPECT_EQ("", list.ValueAt(1));
+}
+
+TEST(TNetHeaderList, NameNeverEndsOnTheSecondByteOfACharacter) {
+  meridian::testing::CodePageScope cp(platform::kCodePageKorean);
+  TNetHeaderList list;
+  Fill(list, {"X-\x81:y: v"});
+  EXPECT_EQ("X-\x81:Y", list.NameAt(0));
+  EXPECT_EQ("v", list.GetValue("x-\x81:y"));
 }
 
 TEST(TNetHeaderList, LooksUpNamesWithoutRegardToCase) {

@@ -4,18 +4,12 @@
 
 #include "platform/code_page.h"
 #include "rtl/code_page.h"
+#include "support/code_page_scope.h"
 
 namespace meridian::rtl {
 namespace {
 
-class CodePageScope {
- public:
-  explicit CodePageScope(uint32_t cp) : saved_(CodePage()) { SetCodePage(cp); }
-  ~CodePageScope() { SetCodePage(saved_); }
-
- private:
-  uint32_t saved_;
-};
+using meridian::testing::CodePageScope;
 
 TEST(WrapText, BreaksAfterTheLastBreakCharacterBeforeTheWidth) {
   CodePageScope cp(platform::kCodePageWestern);

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "loopback.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "transport/anti_freeze.h"
 #include "transport/connection_intercept.h"
 #include "transport/io_handler_socket.h"
 #include "transport/net_stack.h"
@@ -422,6 +425,43 @@ TEST_F(TNetTCPClientTest, StatusFollowsResolvingConnectingAndDisconnecting) {
     expected.push_back("Disconnected.");
     EXPECT_EQ(expected, texts);
   }
+}
+
+// Counts how often the transport let the user interface run.
+class CountingAntiFreeze : public TNetAntiFreezeBase {
+ public:
+  void Process() override { ++calls; }
+  int calls = 0;
+};
+
+TEST_F(TNetTCPClientTest, AntiFreezeRunsBetweenWaitsAndWhileConnecting) {
+  LoopbackServer server([](Peer& peer) { peer.ReceiveAll(); });
+  CountingAntiFreeze anti_freeze;
+  anti_freeze.SetIdleTimeOut(40);
+  TNetTCPClient client;
+  ConnectTo(client, server);  // polled on a helper thread, which has ended
+  client.SetReadTimeout(300);
+  const int64_t waited = ElapsedMs([&] { EXPECT_THROW(client.ReadLn(), ENetReadTimeout); });
+  EXPECT_GE(waited, 250);
+  EXPECT_GE(anti_freeze.calls, 300 / 40);  // one call per idle wait at least
+  client.Disconnect();
+}
+
+TEST_F(TNetTCPClientTest, WriteFileSendsTheWholeFile) {
+  const auto path = std::filesystem::temp_directory_path() / ("meridian-write-file-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".bin");
+  std::string content;
+  for (int i = 0; i < 100000; ++i) content += static_cast<char>(i * 7);
+  std::ofstream(path, std::ios::binary) << content;
+  std::string received;
+  {
+    LoopbackServer server([&](Peer& peer) { received = peer.ReceiveAll(); });
+    TNetTCPClient client;
+    ConnectTo(client, server);
+    EXPECT_EQ(static_cast<int64_t>(content.size()), client.WriteFile(path.string()));
+    client.Disconnect();
+  }
+  std::filesystem::remove(path);
+  EXPECT_EQ(content, received);
 }
 
 }  // namespace

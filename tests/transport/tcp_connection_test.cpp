@@ -228,6 +228,32 @@ TEST(TNetTCPConnection, WriteBufferSendsAtTheThresholdAndOnClose) {
   EXPECT_EQ("now", f.handler.sends.back());
 }
 
+TEST(TNetTCPConnection, GracefulDisconnectIsNoticedOnceAndHandlersAreForgotten) {
+  Fixture f({"tail"});
+  int disconnected_events = 0;
+  f.connection.OnDisconnected = [&](rtl::TComponent*) { ++disconnected_events; };
+  f.connection.CheckForGracefulDisconnect(false);  // receives "tail"
+  f.connection.CheckForGracefulDisconnect(false);  // receives the close
+  EXPECT_FALSE(f.connection.Connected());
+  EXPECT_TRUE(f.connection.ClosedGracefully());
+  EXPECT_EQ(1, disconnected_events);
+  EXPECT_NO_THROW(f.connection.CheckForDisconnect(true, false));  // bytes are still buffered
+  EXPECT_THROW(f.connection.CheckForDisconnect(true, true), ENetConnClosedGracefully);
+  f.connection.Disconnect();
+  EXPECT_EQ(2, disconnected_events);
+  EXPECT_EQ(4, f.connection.InputBuffer().Size());  // a disconnect keeps what was received
+  f.connection.ResetConnection();
+  EXPECT_EQ(0, f.connection.InputBuffer().Size());
+
+  TNetTCPConnection connection;
+  auto* handler = new ScriptedIOHandler({"x"});
+  connection.SetIOHandler(handler);
+  EXPECT_EQ(nullptr, connection.Socket());  // not a socket I/O handler
+  delete handler;
+  EXPECT_EQ(nullptr, connection.IOHandler());
+  EXPECT_THROW(connection.ReadLn(), ENetNotConnected);
+}
+
 TEST(TNetTCPConnection, EmptyWriteNeitherSendsNorChecksTheConnection) {
   TNetTCPConnection unconnected;
   EXPECT_NO_THROW(unconnected.Write(""));

@@ -5,18 +5,12 @@
 #include "net/exceptions.h"
 #include "platform/code_page.h"
 #include "rtl/code_page.h"
+#include "support/code_page_scope.h"
 
 namespace meridian::net {
 namespace {
 
-class CodePageScope {
- public:
-  explicit CodePageScope(uint32_t cp) : saved_(rtl::CodePage()) { rtl::SetCodePage(cp); }
-  ~CodePageScope() { rtl::SetCodePage(saved_); }
-
- private:
-  uint32_t saved_;
-};
+using meridian::testing::CodePageScope;
 
 // The parts in one line: protocol|user|password|host|port|path|document|params|bookmark.
 std::string Parts(const TNetURI& uri) {
