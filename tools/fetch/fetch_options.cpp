@@ -204,7 +204,8 @@ const std::string& FetchHelpText() {
       "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
       "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
       "26 local file unreadable, 28 timed out, 47 too many redirects, 52 nothing\n"
-      "received, 55 send failure, 56 receive failure.\n";
+      "received, 55 send failure, 56 receive failure. With several URLs a failed one\n"
+      "is reported and the next one fetched; the exit code is the first failure's.\n";
   return text;
 }
 

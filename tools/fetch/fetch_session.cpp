@@ -31,6 +31,8 @@ namespace {
 
 using net::TNetHTTPMethod;
 
+constexpr int32_t kReceiveBlockSize = 256 * 1024;
+
 // The methods the client can send, by their word.
 TNetHTTPMethod MethodFromWord(const std::string& word) {
   static const std::pair<const char*, TNetHTTPMethod> kMethods[] = {
@@ -143,6 +145,9 @@ void TFetchSession::Configure() {
   http.SetRedirectMaximum(std::min(max_redirects, std::numeric_limits<int32_t>::max() - 1) + 1);
   // The responses' cookies are kept only when a cookie file is in play.
   http.SetAllowCookies(false);
+  // Large receives: a big body costs fewer calls, and the input buffer stays
+  // far below the memory a body may not take.
+  http.SetRecvBufferSize(kReceiveBlockSize);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
     auto* manager = new net::TNetCookieManager(http_.get());  // owned by the client as a component
     http.SetCookieManager(manager);
