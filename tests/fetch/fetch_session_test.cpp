@@ -240,5 +240,68 @@ TEST_F(FetchRun, ProxyGetsTheAbsoluteUrlAndVerboseShowsBothHeads) {
   EXPECT_NE(std::string::npos, r.err.find("< HTTP/1.1 200 OK\n< Content-Length: 9\n<\n")) << r.err;
 }
 
+// Wants "user:secret" (base64 dXNlcjpzZWNyZXQ=) from the server's side, or
+// "puser:pw" (cHVzZXI6cHc=) as a proxy.
+LoopbackServer::Handler Gate(bool proxy) {
+  return [proxy](const ReceivedRequest& request, size_t) {
+    const std::string wanted = proxy ? "\r\nProxy-Authorization: Basic cHVzZXI6cHc=\r\n"
+                                     : "\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\n";
+    if (request.head.find(wanted) != std::string::npos) return Reply{Response("HTTP/1.1 200 OK", "inside"), false};
+    if (proxy) {
+      return Reply{Response("HTTP/1.1 407 Proxy Authentication Required", "proxy says no",
+                            "Proxy-Authenticate: Basic realm=\"gate\"\r\n"),
+                   false};
+    }
+    return Reply{Response("HTTP/1.1 401 Unauthorized", "server says no", "WWW-Authenticate: Basic realm=\"r\"\r\n"),
+                 false};
+  };
+}
+
+TEST_F(FetchRun, CredentialsAnswerChallengesInTheSameRequest) {
+  const struct {
+    const char* name;
+    bool proxy;
+    std::vector<std::string> args;
+    int32_t code;
+    std::string out;
+    size_t requests;
+  } cases[] = {
+      {"-u answers the 401", false, {"-u", "user:secret"}, 0, "inside", 2},
+      {"--basic sends them unasked", false, {"--basic", "--user", "user:secret"}, 0, "inside", 1},
+      {"wrong password, the page", false, {"-u", "user:wrong"}, 0, "server says no", 2},
+      {"wrong password with -f", false, {"-f", "-u", "user:wrong"}, 22, "", 2},
+      {"no credentials with -f", false, {"-f"}, 22, "", 1},
+      {"-U answers the 407", true, {"-U", "puser:pw"}, 0, "inside", 2},
+      {"-U wrong with -f", true, {"-f", "--proxy-user", "puser:no"}, 22, "", 2},
+      {"-u does not answer a proxy", true, {"-f", "-u", "puser:pw"}, 22, "", 1},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server(Gate(c.proxy));
+    std::vector<std::string> args = c.args;
+    if (c.proxy) {
+      args.insert(args.end(), {"-x", "127.0.0.1:" + std::to_string(server.Port()), "http://shelf.test/book"});
+    } else {
+      args.push_back(server.Url("/book"));
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << c.name << ": " << r.err;
+    EXPECT_EQ(c.out, r.out) << c.name;
+    EXPECT_EQ(c.requests, server.Requests().size()) << c.name;
+    if (c.code == 22) {
+      EXPECT_NE(std::string::npos, r.err.find(c.proxy ? " 407 " : " 401 ")) << r.err;
+    }
+  }
+}
+
+TEST_F(FetchRun, CredentialsStayWithTheHostTheyWereGivenFor) {
+  LoopbackServer other(Gate(false));
+  LoopbackServer origin({Reply{Response("HTTP/1.1 302 Found", "", "Location: " + other.Url("/book") + "\r\n"), false}});
+  const Result r = Run({"-L", "-f", "-u", "user:secret", origin.Url("/start")});
+  EXPECT_EQ(22, r.code);
+  for (const ReceivedRequest& request : other.Requests()) {
+    EXPECT_EQ(std::string::npos, request.head.find("Authorization")) << request.head;
+  }
+}
+
 }  // namespace
 }  // namespace meridian::fetch

@@ -69,7 +69,7 @@ int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
     if (subdomains && domain[0] != '.') domain = "." + domain;
     if (!subdomains && domain[0] == '.') domain.erase(0, 1);
     const std::string expires = expiry == 0 ? std::string() : ExpiryText(expiry);
-    if (net::CookieExpired(expires)) continue;
+    if (expiry != 0 && expiry <= rtl::DateTimeToUnix(rtl::NowUTC())) continue;
 
     net::TNetCookieRFC2109* cookie = manager.Cookies().Add<net::TNetCookieRFC2109>();
     cookie->SetDomain(domain);

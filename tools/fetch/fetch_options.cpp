@@ -77,6 +77,9 @@ const std::vector<OptionSpec>& Options() {
        [](TFetchOptions& o, const std::string& v) { o.max_redirects = ParseCount("--max-redirs", v); }},
       {'0', "http1.0", false, [](TFetchOptions& o, const std::string&) { o.http10 = true; }},
       {'x', "proxy", true, [](TFetchOptions& o, const std::string& v) { o.proxy = v; }},
+      {'u', "user", true, [](TFetchOptions& o, const std::string& v) { o.user = v; }},
+      {0, "basic", false, [](TFetchOptions& o, const std::string&) { o.basic = true; }},
+      {'U', "proxy-user", true, [](TFetchOptions& o, const std::string& v) { o.proxy_user = v; }},
       {0, "connect-timeout", true,
        [](TFetchOptions& o, const std::string& v) { o.connect_timeout = ParseSeconds("--connect-timeout", v); }},
       {0, "read-timeout", true,
@@ -182,14 +185,23 @@ const std::string& FetchHelpText() {
       " -0, --http1.0            Use HTTP/1.0\n"
       " -x, --proxy [http://][USER:PASSWORD@]HOST:PORT\n"
       "                          Go through this HTTP proxy\n"
+      " -u, --user USER:PASSWORD Answer the server's authentication challenge (401)\n"
+      "                          with these credentials (Basic); a host that a\n"
+      "                          redirect leads to gets none\n"
+      "     --basic              Send the -u credentials with the first request,\n"
+      "                          without waiting for a challenge\n"
+      " -U, --proxy-user USER:PASSWORD\n"
+      "                          Answer the proxy's authentication challenge (407)\n"
+      "                          with these credentials (Basic)\n"
       "     --connect-timeout S  Seconds allowed for connecting (fractions allowed)\n"
       "     --read-timeout S     Seconds allowed for each wait for data\n"
       " -m, --max-time S         Seconds allowed for the whole run\n"
       " -b, --cookie FILE        Load cookies from FILE (Netscape cookie file; a\n"
       "                          missing file is ignored)\n"
       " -c, --cookie-jar FILE    Save the cookies to FILE at the end\n"
-      " -f, --fail               Fail with exit code 22 on an HTTP status of 400 or more,\n"
-      "                          writing no error page\n"
+      " -f, --fail               Fail with exit code 22 on an HTTP status of 400 or more\n"
+      "                          (a 401 or 407 left unanswered included), writing no\n"
+      "                          error page\n"
       " -s, --silent             Write no error message\n"
       " -v, --verbose            Connection events and the heads sent and received,\n"
       "                          on standard error\n"

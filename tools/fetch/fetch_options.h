@@ -26,6 +26,9 @@ struct TFetchOptions {
   int32_t max_redirects = 50;            // --max-redirs; -1: no bound
   bool http10 = false;                   // -0
   std::string proxy;                     // -x: [http://][user:password@]HOST:PORT
+  std::optional<std::string> user;        // -u: USER[:PASSWORD] answering a server's 401
+  bool basic = false;                    // --basic: send the -u credentials unasked
+  std::optional<std::string> proxy_user;  // -U: USER[:PASSWORD] answering a proxy's 407
   double connect_timeout = 0;            // --connect-timeout
   double read_timeout = 0;               // --read-timeout
   double max_time = 0;                   // -m: deadline for the whole run

@@ -195,6 +195,8 @@ void TFetchSession::Configure() {
     params.SetProxyPort(port);
   }
 
+  ConfigureCredentials();
+
   net::TNetHTTPRequest& request = http.Request();
   if (!options_.data.empty()) request.SetContentType("application/x-www-form-urlencoded");
   if (options_.user_agent) request.SetUserAgent(*options_.user_agent);
@@ -263,6 +265,39 @@ void TFetchSession::Configure() {
     EmitHead(http_->Response());
     if (progress_) progress_->Begin(http_->Response().LengthKnown() ? http_->Response().ContentLength() : -1);
   };
+}
+
+// -u and -U. The server's challenge is answered with the request's own
+// credentials; the client asks the program only for a host that a redirect
+// led to, and that host gets none. The proxy's is answered by the handler,
+// since the client drops a stored proxy password on every 407.
+void TFetchSession::ConfigureCredentials() {
+  if (!options_.user && !options_.proxy_user) return;
+  TFetchHTTP& http = *http_;
+  // The credentials are fixed for the run: a second answer to the same
+  // challenge would only repeat the first.
+  http.SetAuthRetries(1);
+  net::TNetHTTPOptions http_options = http.HTTPOptions();
+  http.SetHTTPOptions(http_options.Include(net::hoInProcessAuth));
+  if (options_.user) {
+    std::string password = *options_.user;
+    const std::string user = rtl::Fetch(password, ":");
+    net::TNetHTTPRequest& request = http.Request();
+    request.SetUsername(user);
+    request.SetPassword(password);
+    request.SetBasicAuthentication(options_.basic);
+    http.OnAuthorization = [](rtl::TComponent*, net::TNetAuthentication&, bool&) {};
+  }
+  if (options_.proxy_user) {
+    std::string password = *options_.proxy_user;
+    const std::string user = rtl::Fetch(password, ":");
+    http.ProxyParams().SetProxyUsername(user);
+    http.OnProxyAuthorization = [user, password](rtl::TComponent*, net::TNetAuthentication& scheme, bool& handled) {
+      scheme.SetUsername(user);
+      scheme.SetPassword(password);
+      handled = true;
+    };
+  }
 }
 
 // Known names set the request's own field, so that the line replaces the

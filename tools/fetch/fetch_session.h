@@ -44,6 +44,7 @@ class TFetchSession {
 
  private:
   void Configure();
+  void ConfigureCredentials();
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);
