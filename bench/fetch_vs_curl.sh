@@ -9,6 +9,7 @@
 # Usage: bench/fetch_vs_curl.sh   (as root on Debian 12 it installs what is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/fetch/nginx_conf.sh
 
 for p in nginx curl time; do
   if ! command -v "$p" >/dev/null && [[ ! -x /usr/sbin/$p && ! -x /usr/bin/$p ]]; then
@@ -34,30 +35,11 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 mkdir -p "$work/www" "$work/nginx"
 truncate -s 1G "$work/www/big.bin"
 head -c 512 /dev/urandom >"$work/www/small.bin"
-cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
+nginx_conf "$work/nginx" "$port" "$work/www" "
   access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
   sendfile on;
   keepalive_timeout 60;
-  keepalive_requests 100000;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/www;
-  }
-}
-EOF
+  keepalive_requests 100000;" ""
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 nginx_pid=$!
 for _ in $(seq 1 100); do
