@@ -4,7 +4,9 @@
 #   2. a small file fetched 1000 times over one kept-alive connection,
 #   3. the small file fetched once (best of several runs).
 # Reports throughput, requests per second, wall time and peak memory (maximum
-# resident set) of both, and meridian-fetch's share of curl's figure.
+# resident set) of both, and meridian-fetch's share of curl's figure. Each
+# figure is the best of several runs, since other work on the machine only
+# ever slows a run down.
 # meridian-fetch is built without sanitizers (Release) into build/bench.
 # Usage: bench/fetch_vs_curl.sh   (as root on Debian 12 it installs what is missing)
 set -euo pipefail
@@ -49,14 +51,19 @@ done
 # The big file once through the page cache before either client reads it.
 curl -s -o /dev/null "http://127.0.0.1:$port/big.bin"
 
-# measure NAME COMMAND...: sets wall (seconds) and rss (KiB) of one run.
+# measure COMMAND...: sets wall (seconds, to the microsecond) and rss (KiB)
+# of one run.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
     echo "failed: $*"
     cat "$work/err"
     exit 1
   }
-  read -r wall rss <"$work/time"
+  end=$(date +%s%N)
+  wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", (b - a) / 1e9 }')
+  read -r rss <"$work/time"
 }
 
 big=http://127.0.0.1:$port/big.bin
@@ -84,9 +91,9 @@ ours_big_wall=$wall ours_big_rss=$rss
 best 3 curl -s -o /dev/null "$big"
 curl_big_wall=$wall curl_big_rss=$rss
 
-best 3 "$fetch" -s -o /dev/null "${urls[@]}"
+best 5 "$fetch" -s -o /dev/null "${urls[@]}"
 ours_many_wall=$wall ours_many_rss=$rss
-best 3 curl -s -o /dev/null "${urls[@]}"
+best 5 curl -s -o /dev/null "${urls[@]}"
 curl_many_wall=$wall curl_many_rss=$rss
 
 best 10 "$fetch" -s -o /dev/null "$small"
@@ -103,6 +110,6 @@ row "1 GiB download (MiB/s)" "" "$(mib_s "$ours_big_wall")" "$(mib_s "$curl_big_
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_big_rss")" "$(kib_to_mib "$curl_big_rss")"
 row "1000 GETs, one conn (req/s)" "" "$(req_s "$ours_many_wall")" "$(req_s "$curl_many_wall")"
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_many_rss")" "$(kib_to_mib "$curl_many_rss")"
-row "one small GET (s)" "" "$ours_one_wall" "$curl_one_wall"
+row "one small GET (ms)" "" "$(awk -v w="$ours_one_wall" 'BEGIN { printf "%.1f", w * 1000 }')" "$(awk -v w="$curl_one_wall" 'BEGIN { printf "%.1f", w * 1000 }')"
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_one_rss")" "$(kib_to_mib "$curl_one_rss")"
 echo "(ratio: meridian-fetch / curl; for throughput and req/s higher is better, for time and memory lower)"
