@@ -4,17 +4,24 @@
 #   2. a small file fetched 1000 times over one kept-alive connection,
 #   3. the small file fetched once (best of several runs).
 # Reports throughput, requests per second, wall time and peak memory (maximum
-# resident set) of both, and meridian-fetch's share of curl's figure.
+# resident set) of both, and meridian-fetch's share of curl's figure. Each
+# figure is the best of several runs, since other work on the machine only
+# ever slows a run down.
 # meridian-fetch is built without sanitizers (Release) into build/bench.
 # Usage: bench/fetch_vs_curl.sh   (as root on Debian 12 it installs what is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/fetch/nginx_conf.sh
 
-for p in nginx curl time; do
-  if ! command -v "$p" >/dev/null && [[ ! -x /usr/sbin/$p && ! -x /usr/bin/$p ]]; then
-    apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-  fi
-done
+missing=()
+[[ -x /usr/sbin/nginx ]] || command -v nginx >/dev/null || missing+=(nginx)
+command -v curl >/dev/null || missing+=(curl)
+[[ -x /usr/bin/time ]] || missing+=(time)
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 
 build=build/bench
@@ -34,30 +41,11 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 mkdir -p "$work/www" "$work/nginx"
 truncate -s 1G "$work/www/big.bin"
 head -c 512 /dev/urandom >"$work/www/small.bin"
-cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
+nginx_conf "$work/nginx" "$port" "$work/www" "
   access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
   sendfile on;
   keepalive_timeout 60;
-  keepalive_requests 100000;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/www;
-  }
-}
-EOF
+  keepalive_requests 100000;" ""
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 nginx_pid=$!
 for _ in $(seq 1 100); do
@@ -67,14 +55,19 @@ done
 # The big file once through the page cache before either client reads it.
 curl -s -o /dev/null "http://127.0.0.1:$port/big.bin"
 
-# measure NAME COMMAND...: sets wall (seconds) and rss (KiB) of one run.
+# measure COMMAND...: sets wall (seconds, to the microsecond) and rss (KiB)
+# of one run.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
     echo "failed: $*"
     cat "$work/err"
     exit 1
   }
-  read -r wall rss <"$work/time"
+  end=$(date +%s%N)
+  wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", (b - a) / 1e9 }')
+  read -r rss <"$work/time"
 }
 
 big=http://127.0.0.1:$port/big.bin
@@ -102,9 +95,9 @@ ours_big_wall=$wall ours_big_rss=$rss
 best 3 curl -s -o /dev/null "$big"
 curl_big_wall=$wall curl_big_rss=$rss
 
-best 3 "$fetch" -s -o /dev/null "${urls[@]}"
+best 5 "$fetch" -s -o /dev/null "${urls[@]}"
 ours_many_wall=$wall ours_many_rss=$rss
-best 3 curl -s -o /dev/null "${urls[@]}"
+best 5 curl -s -o /dev/null "${urls[@]}"
 curl_many_wall=$wall curl_many_rss=$rss
 
 best 10 "$fetch" -s -o /dev/null "$small"
@@ -121,6 +114,6 @@ row "1 GiB download (MiB/s)" "" "$(mib_s "$ours_big_wall")" "$(mib_s "$curl_big_
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_big_rss")" "$(kib_to_mib "$curl_big_rss")"
 row "1000 GETs, one conn (req/s)" "" "$(req_s "$ours_many_wall")" "$(req_s "$curl_many_wall")"
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_many_rss")" "$(kib_to_mib "$curl_many_rss")"
-row "one small GET (s)" "" "$ours_one_wall" "$curl_one_wall"
+row "one small GET (ms)" "" "$(awk -v w="$ours_one_wall" 'BEGIN { printf "%.1f", w * 1000 }')" "$(awk -v w="$curl_one_wall" 'BEGIN { printf "%.1f", w * 1000 }')"
 row "  peak memory (MiB)" "" "$(kib_to_mib "$ours_one_rss")" "$(kib_to_mib "$curl_one_rss")"
 echo "(ratio: meridian-fetch / curl; for throughput and req/s higher is better, for time and memory lower)"

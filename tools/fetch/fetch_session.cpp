@@ -90,8 +90,9 @@ std::string CheckedURL(const std::string& url) {
 
 }  // namespace
 
-TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err)
-    : options_(std::move(options)), out_(out), err_(err) {}
+TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+                             TFetchOutputStream* write_out)
+    : options_(std::move(options)), out_(out), err_(err), write_out_(write_out != nullptr ? *write_out : out) {}
 
 TFetchSession::~TFetchSession() {
   // The client's last events still reach the deadline and the watch, and the
@@ -159,7 +160,7 @@ void TFetchSession::Configure() {
     watch_ = std::make_unique<TFetchTrafficWatch>(&err_);
     http.SetIntercept(watch_.get());
   }
-  if (options_.progress_bar) progress_ = std::make_unique<TFetchProgressBar>(err_);
+  if (options_.progress_bar && !options_.silent) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
   if (!options_.proxy.empty()) {
     std::string proxy = options_.proxy;
@@ -362,6 +363,7 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
   int32_t http_code = 0;
   int32_t result = fxOK;
   target_url_ = raw_url;
+  sent_ = false;
   context_ = {};
   out_.ResetBodyBytes();
   try {
@@ -372,6 +374,7 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
     target_url_ = url;
     out_.ArmBeforeBody();
     redirect_limit_hit_ = false;
+    sent_ = true;
     try {
       Perform(url);
       http_code = http_->Response().StatusCode();
@@ -458,9 +461,10 @@ void TFetchSession::WriteOut(int32_t http_code, double seconds) {
   facts.url_effective = EffectiveURL();
   facts.time_total = seconds;
   try {
-    out_.WriteText(ExpandWriteOut(options_.write_out, facts));
+    write_out_.WriteText(ExpandWriteOut(options_.write_out, facts));
+    if (&write_out_ != &out_) write_out_.Flush();
   } catch (const std::exception&) {
-    // Reported by the final flush.
+    // Standard output that takes nothing more is reported by the final flush.
   }
 }
 
@@ -471,7 +475,7 @@ int32_t TFetchSession::Fail(const TFetchFailure& failure) {
 
 // The URL of the last request sent: after followed redirects, where they led.
 std::string TFetchSession::EffectiveURL() const {
-  if (!http_ || http_->TargetURI().Host().empty()) return target_url_;
+  if (!sent_ || !http_ || http_->TargetURI().Host().empty()) return target_url_;
   const net::TNetURI& uri = http_->TargetURI();
   const bool default_port = (rtl::SameText(uri.Protocol(), "http") && uri.Port() == "80") ||
                             (rtl::SameText(uri.Protocol(), "https") && uri.Port() == "443");
@@ -495,10 +499,11 @@ int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err) {
     return fxOK;
   }
   try {
-    std::unique_ptr<TFetchOutputStream> out = options.output_file.empty()
-                                                  ? std::make_unique<TFetchOutputStream>()
-                                                  : std::make_unique<TFetchOutputStream>(options.output_file);
-    TFetchSession session(std::move(options), *out, err);
+    // Standard output carries the -w text even when the bodies go to a file.
+    TFetchOutputStream standard_output;
+    std::unique_ptr<TFetchOutputStream> file;
+    if (!options.output_file.empty()) file = std::make_unique<TFetchOutputStream>(options.output_file);
+    TFetchSession session(std::move(options), file ? *file : standard_output, err, &standard_output);
     return session.Run();
   } catch (const EFetchError& e) {
     if (!options.silent) err << ErrorLine({e.Code(), e.what()}) << '\n';

@@ -27,12 +27,13 @@ class TFetchOutputStream;
 class TFetchProgressBar;
 class TFetchTrafficWatch;
 
-// Drives a TNetHTTP through the URLs. Bodies and -i heads go to `out`,
-// messages, -v and -# to `err`; both must outlive the session. One use: make
-// it, call Run once.
+// Drives a TNetHTTP through the URLs. Bodies and -i heads go to `out`, the
+// -w text to `write_out` (none: to `out`), messages, -v and -# to `err`; all
+// must outlive the session. One use: make it, call Run once.
 class TFetchSession {
  public:
-  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err);
+  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+                TFetchOutputStream* write_out = nullptr);
   ~TFetchSession();
   TFetchSession(const TFetchSession&) = delete;
   TFetchSession& operator=(const TFetchSession&) = delete;
@@ -57,6 +58,7 @@ class TFetchSession {
   TFetchOptions options_;
   TFetchOutputStream& out_;
   std::ostream& err_;
+  TFetchOutputStream& write_out_;
   std::unique_ptr<TFetchHTTP> http_;
   std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
@@ -70,6 +72,7 @@ class TFetchSession {
   bool redirect_limit_hit_ = false;
   TFailureContext context_;  // of the last failed pass
   std::string target_url_;  // the URL of the running transfer
+  bool sent_ = false;       // the running transfer reached the client
 };
 
 // The whole program below main: parses `args` (without the program name),
