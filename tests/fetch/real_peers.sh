@@ -2,7 +2,7 @@
 # meridian-fetch against real servers on loopback ports of its own: nginx
 # (static files, keep-alive, a 301, a 404), Python's http.server (HTTP/1.0),
 # a Python server that ends its bodies by closing, and tinyproxy as an HTTP
-# proxy. Each case runs meridian-fetch and curl with the same options and
+# proxy; nginx's auth_basic and a second tinyproxy with BasicAuth for -u and -U. Each case runs meridian-fetch and curl with the same options and
 # URLs; standard output must match byte for byte (the value of Date lines
 # aside, which tells only the second of the answer) and the exit codes must
 # match.
@@ -39,10 +39,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Four free loopback ports, asked of the system.
-read -r nginx_port python_port close_port proxy_port < <(python3 - <<'EOF'
+# Five free loopback ports, asked of the system.
+read -r nginx_port python_port close_port proxy_port auth_proxy_port < <(python3 - <<'EOF'
 import socket
-socks = [socket.socket() for _ in range(4)]
+socks = [socket.socket() for _ in range(5)]
 for s in socks:
     s.bind(("127.0.0.1", 0))
 print(*[s.getsockname()[1] for s in socks])
@@ -59,13 +59,19 @@ printf 'plain text\r\nwith CR LF\n' >"$www/notes.txt"
 printf 'in a folder\n' >"$www/dir/index.html"
 : >"$www/empty.txt"
 head -c 3000000 /dev/urandom >"$www/big.bin"
+mkdir -p "$www/private"
+printf 'for members only\n' >"$www/private/page.txt"
+# The members of /private/: one user, its password as a SHA-1 entry.
+python3 -c 'import base64, hashlib, sys; print("member:{SHA}" + base64.b64encode(hashlib.sha1(sys.argv[1].encode()).digest()).decode())' \
+  opensesame >"$work/nginx/htpasswd"
 
 nginx_conf "$work/nginx" "$nginx_port" "$www" "
   log_format conn '\$connection \$request \$http_user_agent';
   access_log $work/nginx/access.log conn;
   types { text/html html; text/plain txt; application/octet-stream bin; }
   keepalive_timeout 30;" "
-    location = /moved { return 301 /index.html; }"
+    location = /moved { return 301 /index.html; }
+    location /private/ { auth_basic \"members\"; auth_basic_user_file $work/nginx/htpasswd; }"
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>>"$work/nginx/error.log" &
 pids+=($!)
 
@@ -109,6 +115,13 @@ fi
 "$tinyproxy_bin" -d -c "$work/tinyproxy.conf" >/dev/null 2>&1 &
 pids+=($!)
 
+# The same proxy asking for a user name and password.
+sed -e "s/^Port .*/Port $auth_proxy_port/" -e "s/tinyproxy\.\(log\|pid\)/auth-tinyproxy.\1/" \
+  "$work/tinyproxy.conf" >"$work/auth-tinyproxy.conf"
+echo 'BasicAuth pxuser pxpass' >>"$work/auth-tinyproxy.conf"
+"$tinyproxy_bin" -d -c "$work/auth-tinyproxy.conf" >/dev/null 2>&1 &
+pids+=($!)
+
 # Waits (bounded) until a server answers.
 wait_for() {
   for _ in $(seq 1 100); do
@@ -122,6 +135,7 @@ wait_for "http://127.0.0.1:$nginx_port/index.html"
 wait_for "http://127.0.0.1:$python_port/index.html"
 wait_for "http://127.0.0.1:$close_port/"
 wait_for -x "127.0.0.1:$proxy_port" "http://127.0.0.1:$nginx_port/index.html"
+wait_for -x "127.0.0.1:$auth_proxy_port" "http://127.0.0.1:$nginx_port/index.html"
 
 passed=0
 failed=0
@@ -176,6 +190,19 @@ compare "proxy file" -i -x "127.0.0.1:$proxy_port" "$n/index.html"
 compare "proxy large file" -x "http://127.0.0.1:$proxy_port" "$n/big.bin"
 compare "proxy 404" -i -x "127.0.0.1:$proxy_port" "$n/missing"
 compare "proxy body until close" -x "127.0.0.1:$proxy_port" "$c/"
+
+a=127.0.0.1:$auth_proxy_port
+compare "auth_basic, right password" -i -u member:opensesame "$n/private/page.txt"
+compare "auth_basic, right password sent unasked" --basic -u member:opensesame "$n/private/page.txt"
+compare "auth_basic, wrong password" -i -u member:wrong "$n/private/page.txt"
+compare "auth_basic, wrong password with -f" -f -u member:wrong "$n/private/page.txt"
+compare "auth_basic, no credentials with -f" -f "$n/private/page.txt"
+compare "auth_basic, two URLs" -u member:opensesame "$n/private/page.txt" "$n/index.html" "$n/private/page.txt"
+compare "proxy BasicAuth, right password" -i -U pxuser:pxpass -x "$a" "$n/index.html"
+compare "proxy BasicAuth, wrong password" -i -U pxuser:nope -x "$a" "$n/index.html"
+compare "proxy BasicAuth, wrong password with -f" -f -U pxuser:nope -x "$a" "$n/index.html"
+compare "proxy BasicAuth, no credentials with -f" -f -x "$a" "$n/index.html"
+compare "proxy BasicAuth and auth_basic" -u member:opensesame -U pxuser:pxpass -x "$a" "$n/private/page.txt"
 
 # The three URLs of one run went over one kept-alive connection.
 count_connections() { grep 'Meridian' "$work/nginx/access.log" | awk '{print $1}' | sort -u | wc -l; }
