@@ -71,7 +71,11 @@ class TNetCustomHTTP : public TNetTCPClient {
   // Content-Length (0 when unknown); the upload in one wmWrite frame.
   // Credentials of the request (user name and password, BasicAuthentication,
   // the authenticator, an "Authorization" custom header) go only to the host
-  // and port of `url`; a redirect elsewhere goes without them.
+  // and port of `url`; a redirect elsewhere goes without them, unless that
+  // host challenges and OnAuthorization hands credentials over for it.
+  // A 401 or 407 is answered in place only with hoInProcessAuth in
+  // HTTPOptions; without it an answered challenge ends the request quietly,
+  // its page in `body` and the status in Response.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
   // error page in its ResponseBody, `body` unchanged); ENetException "Request
   // target contains a line break" for a URL or location holding CR or LF, and
