@@ -91,11 +91,6 @@ bool IsIPv4Address(std::string_view text) {
   return true;
 }
 
-bool CookieExpired(const std::string& expires_text) {
-  if (expires_text.empty()) return false;
-  return rtl::Now() >= HttpDateToLocal(expires_text);
-}
-
 // ---- TNetNetscapeCookie ----
 
 TNetNetscapeCookie::TNetNetscapeCookie(TNetCookies* collection) : collection_(collection) {}
@@ -115,7 +110,22 @@ void TNetNetscapeCookie::SetSourceText(const std::string& text) {
   LoadAttributes(attributes);
 }
 
-void TNetNetscapeCookie::SetExpiresText(const std::string& text) { expires_text_ = text; }
+void TNetNetscapeCookie::SetExpiresText(const std::string& text) {
+  expires_text_ = text;
+  // Read the date once here rather than at every expiry check: the check
+  // runs for every cookie before every request. As HttpDateToLocal does, a
+  // numeric zone is taken off and any other zone counts as UTC; the local
+  // offset is added at the check.
+  std::string zone = text;
+  const rtl::TDateTime date = ParseHttpDate(zone);
+  expires_utc_ = date - (zone.size() >= 5 ? ParseZoneOffset(zone) : 0);
+}
+
+bool TNetNetscapeCookie::ExpiredAt(rtl::TDateTime now_local, rtl::TDateTime local_offset) const {
+  return !expires_text_.empty() && now_local >= expires_utc_ + local_offset;
+}
+
+bool TNetNetscapeCookie::Expired() const { return ExpiredAt(rtl::Now(), LocalOffsetFromUTC()); }
 
 std::string TNetNetscapeCookie::ServerText() const {
   std::string text;
@@ -160,6 +170,7 @@ void TNetNetscapeCookie::TakeOver(const TNetCookieRFC2109& source) {
   source_text_ = source.source_text_;
   domain_ = source.domain_;
   expires_text_ = source.expires_text_;
+  expires_utc_ = source.expires_utc_;
   cookie_name_ = source.cookie_name_;
   path_ = source.path_;
   secure_ = source.secure_;

@@ -49,6 +49,14 @@ class TNetNetscapeCookie : public rtl::TPersistent {
   const std::string& ExpiresText() const { return expires_text_; }
   virtual void SetExpiresText(const std::string& text);
 
+  // True when the expiry text, read as an HTTP date, is at or before
+  // `now_local` (local time) in a zone `local_offset` east of UTC. An
+  // unreadable date counts as long past; no expiry text never expires.
+  bool ExpiredAt(rtl::TDateTime now_local, rtl::TDateTime local_offset) const;
+  // The same for the current moment and zone.
+  // Throws ENetFailedToRetreiveTimeZoneInfo when the local zone is unknown.
+  bool Expired() const;
+
   const std::string& CookieName() const { return cookie_name_; }
   void SetCookieName(std::string name) { cookie_name_ = std::move(name); }
 
@@ -107,6 +115,7 @@ class TNetNetscapeCookie : public rtl::TPersistent {
   std::string source_text_;
   std::string domain_;
   std::string expires_text_;
+  rtl::TDateTime expires_utc_ = 0;  // the expiry text read once, in UTC
   std::string cookie_name_;
   std::string path_;
   bool secure_ = false;
@@ -178,10 +187,6 @@ class TNetCookieRFC2965 : public TNetCookieRFC2109 {
   bool discard_ = false;
   std::vector<int32_t> ports_;
 };
-
-// True when `expires_text`, read as an HTTP date in local time, is now or
-// past. An unreadable date counts as long past. False for an empty text.
-bool CookieExpired(const std::string& expires_text);
 
 // True when `text` is an IPv4 address: four "."-separated decimal numbers
 // from 0 to 255, surrounding blanks ignored.

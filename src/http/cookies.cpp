@@ -1,6 +1,9 @@
 // Filing, replacing, freeing and expiring the cookies of a store.
 #include "http/cookies.h"
 
+#include "http/http_date.h"
+#include "rtl/date_time.h"
+
 namespace meridian::net {
 
 TNetCookies::TNetCookies() = default;
@@ -86,11 +89,15 @@ void TNetCookies::StoreCookie(TNetCookieRFC2109* cookie) {
 
 void TNetCookies::DropExpired() {
   TReadWriteLock::WriteGuard guard(lock_);
+  if (filed_ == 0) return;
+  // One moment and one zone for the whole pass.
+  const rtl::TDateTime now = rtl::Now();
+  const rtl::TDateTime offset = LocalOffsetFromUTC();
   for (int32_t d = 0; d < by_domain_.Count(); ++d) {
     TNetCookieList& list = *by_domain_.Objects(d);
     for (int32_t i = list.Count() - 1; i >= 0; --i) {
       TNetNetscapeCookie* cookie = list.Objects(i);
-      if (CookieExpired(cookie->ExpiresText())) Delete(cookie);
+      if (cookie->ExpiredAt(now, offset)) Delete(cookie);
     }
   }
 }

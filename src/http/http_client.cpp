@@ -37,6 +37,7 @@ int32_t DecimalPort(const std::string& text) {
   return value;
 }
 
+// Host (letter case ignored) and port of a target: where credentials belong.
 std::string Origin(const TNetURI& uri) { return rtl::LowerCase(uri.Host()) + ":" + uri.Port(); }
 
 }  // namespace

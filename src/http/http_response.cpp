@@ -194,8 +194,10 @@ void TNetHTTPResponse::ReadResponseHead() {
 // then a length that all "Content-Length" values agree on; else the body runs
 // until the close.
 void TNetHTTPResponse::DecideFraming() {
-  bool chunked =
-      rtl::FirstOccurrence("chunked", rtl::LowerCase(WireHeaders().GetValue("Transfer-Encoding"))) > 0;
+  // The codings may be spread over several "Transfer-Encoding" lines.
+  rtl::TStringList codings;
+  WireHeaders().CollectValues("Transfer-Encoding", &codings);
+  bool chunked = rtl::FirstOccurrence("chunked", rtl::LowerCase(codings.Text())) > 0;
 
   // Every "Content-Length" line, and every element of a comma list in one,
   // must give the same value.

@@ -26,16 +26,18 @@ const char* HTTPProtocolVersionText(TNetHTTPProtocolVersion version);
 // keep-alive rule of ConnectionReusable.
 using TNetHTTPVersionQuery = std::function<TNetHTTPProtocolVersion()>;
 
-// Limits that hold against a hostile peer.
-//  - The status line and header block of one response, interim answers
-//    before it included, take at most kMaxResponseHeadBytes (each line counted
-//    with its line end); the trailer of a chunked body has the same bound.
+// The bound on what a peer may send as the head of one response: the status
+// lines and header blocks of the final answer and of the interim answers
+// before it, each line counted with its line end. The trailer of a chunked
+// body has the same bound, and so has one line when the connection sets no
+// line limit of its own.
 inline constexpr int64_t kMaxResponseHeadBytes = 1024 * 1024;
 
 // The response record of an HTTP exchange. It reads through the buffered
-// operations of its owning connection: the status line, the header block
-// (ReadResponseHead) and the body (ReadBody or DrainBody), in that order, once
-// per response. The body goes to BodyStream piece by piece, never held whole.
+// operations of its owning connection, in this order: the status line
+// (ReadStatusLine) and the header block (ReadResponseHead), again while
+// IsInterim; then the body (ReadBody or DrainBody). The body goes to
+// BodyStream piece by piece, never held whole.
 //
 // Ownership: the connection and BodyStream are not owned; the connection
 // outlives the response (the HTTP client owns both). Used by the one thread
@@ -104,11 +106,12 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   // record; the connection's other read errors unchanged.
   void ReadResponseHead();
 
-  // Reads the body into BodyStream; nothing when BodyStream is none. The
-  // framing: none for 1xx, 204, 304 and the answer to HEAD; the chunked transfer coding when
-  // "Transfer-Encoding" names "chunked" (any letter case), whatever else the
-  // head says; else "Content-Length" bytes; else everything until the peer
-  // closes.
+  // Reads the body into BodyStream, once; nothing when BodyStream is none.
+  // The framing: none for 1xx, 204, 304 and an answer to HEAD; the chunked
+  // transfer coding when a "Transfer-Encoding" line names "chunked" (any
+  // letter case), whatever else the head says (reported to OnStatus as
+  // hsStatusText "Chunk Started"); else "Content-Length" bytes; else
+  // everything until the peer closes.
   // Throws ENetHTTPBodyIncomplete when the peer closes before the announced
   // length or the last chunk (what arrived stays in BodyStream);
   // ENetHTTPInvalidChunkedBody for a chunk-size line that is no hexadecimal

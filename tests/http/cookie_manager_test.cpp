@@ -193,6 +193,28 @@ TEST(TNetCookieManager, BoundsWhatAServerCanStore) {
   EXPECT_EQ(0u, manager.CookieHeaderFor(kHost, "/", false).find("K0=2; K1=1"));
 }
 
+TEST(TNetCookieManager, BoundsTheWholeStore) {
+  TNetCookieManager manager;
+  const int hosts = kMaxCookies / kMaxCookiesPerDomain + 1;
+  for (int h = 0; h < hosts; ++h) {
+    const std::string host = "h" + std::to_string(h) + ".area.test";
+    for (int i = 0; i < kMaxCookiesPerDomain; ++i) manager.AcceptSetCookie("K" + std::to_string(i) + "=1", host);
+  }
+  EXPECT_EQ(kMaxCookies, Filed(manager));
+  EXPECT_EQ("", manager.CookieHeaderFor("h" + std::to_string(hosts - 1) + ".area.test", "/", false));
+
+  // Domains whose cookies all expired make room for new ones.
+  TNetCookieManager expiring;
+  for (int h = 0; h < kMaxCookieDomains; ++h) {
+    expiring.AcceptSetCookie("E=1; max-age=0", "h" + std::to_string(h) + ".area.test");
+  }
+  EXPECT_EQ("", expiring.CookieHeaderFor(kHost, "/", false));
+  EXPECT_EQ(kMaxCookieDomains, expiring.Cookies().ByDomain().Count());
+  expiring.AcceptSetCookie("N=1", kHost);
+  EXPECT_EQ("N=1", expiring.CookieHeaderFor(kHost, "/", false));
+  EXPECT_EQ(1, expiring.Cookies().ByDomain().Count());
+}
+
 TEST(TNetCookieManager, RaisesItsEvents) {
   std::vector<std::string> seen;
   {

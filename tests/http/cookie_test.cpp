@@ -55,13 +55,13 @@ TEST(TNetCookieRFC2109, ExpiryDecidesFlavourAndMaxAge) {
   EXPECT_EQ(-1, expires.MaxAge());  // no Max-Age attribute replaces the computed one
   EXPECT_EQ("1", expires.Version());
   EXPECT_EQ("c", expires.Comment());
-  EXPECT_TRUE(CookieExpired(expires.ExpiresText()));
+  EXPECT_TRUE(expires.Expired());
 
   TNetCookieRFC2109 max_age;
   max_age.SetSourceText("M=1; max-age=60");
   EXPECT_EQ(0, max_age.Flavour());
   EXPECT_FALSE(max_age.ExpiresText().empty());
-  EXPECT_FALSE(CookieExpired(max_age.ExpiresText()));
+  EXPECT_FALSE(max_age.Expired());
   EXPECT_GE(max_age.MaxAge(), 58);
   EXPECT_LE(max_age.MaxAge(), 60);
 
@@ -85,7 +85,7 @@ TEST(TNetCookieRFC2109, HugeMaxAgeIsClampedToTheLastDate) {
     cookie.SetSourceText(std::string("M=1; max-age=") + age);
     EXPECT_NE(std::string::npos, cookie.ExpiresText().find("Dec 9999 23:59:59")) << cookie.ExpiresText();
     EXPECT_GT(cookie.MaxAge(), 0);
-    EXPECT_FALSE(CookieExpired(cookie.ExpiresText()));
+    EXPECT_FALSE(cookie.Expired());
   }
   TNetCookieRFC2109 too_long;
   too_long.SetSourceText("M=1; max-age=99999999999999999999");
@@ -93,11 +93,38 @@ TEST(TNetCookieRFC2109, HugeMaxAgeIsClampedToTheLastDate) {
   EXPECT_EQ("", too_long.ExpiresText());
 }
 
+TEST(TNetNetscapeCookie, ExpiresAtTheDateInLocalTime) {
+  const rtl::TDateTime east9 = 9.0 / 24;
+  const rtl::TDateTime second = 1.0 / rtl::kSecondsPerDay;
+  // 15:00 UTC is midnight of the next day nine hours east.
+  const rtl::TDateTime midnight = rtl::EncodeDate(2026, 12, 9);
+  struct Case {
+    const char* expires;
+    rtl::TDateTime offset;
+    rtl::TDateTime expiry;
+  };
+  const Case cases[] = {
+      {"Tue, 08 Dec 2026 10:00:00 -0500", east9, midnight},
+      {"Tue, 08 Dec 2026 15:00:00 GMT", east9, midnight},
+      {"Tuesday, 08-Dec-26 15:00:00 GMT", east9, midnight},
+      {"Tue, 08 Dec 2026 15:00:00 GMT", 0, midnight - east9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expires);
+    TNetNetscapeCookie cookie;
+    cookie.SetExpiresText(c.expires);
+    EXPECT_FALSE(cookie.ExpiredAt(c.expiry - second, c.offset));
+    EXPECT_TRUE(cookie.ExpiredAt(c.expiry, c.offset));
+  }
+  TNetNetscapeCookie session;
+  EXPECT_FALSE(session.ExpiredAt(1e9, 0));
+}
+
 TEST(TNetCookieRFC2109, UnreadableExpiryCountsAsPast) {
   TNetCookieRFC2109 cookie;
   cookie.SetSourceText("E=1; expires=whenever");
   EXPECT_EQ("whenever", cookie.ExpiresText());
-  EXPECT_TRUE(CookieExpired(cookie.ExpiresText()));
+  EXPECT_TRUE(cookie.Expired());
   cookie.SetMaxAge(30);
   cookie.SetExpiresText("Mon, 32 Foo 2001");
   EXPECT_EQ(30, cookie.MaxAge());

@@ -88,6 +88,9 @@ TEST(TNetHTTPResponse, ReadsEachFramingToItsExactEnd) {
       {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", "hello"},
       {"chunked in capitals", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
        "hello"},
+      {"codings on two lines", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n"
+                               "2\r\nhi\r\n0\r\n\r\n",
+       "hi"},
       {"chunk extensions", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;name=x\r\nhello\r\n"
                            "6 ; a=\"b\"\r\n world\r\n0;last\r\n\r\n",
        "hello world"},
@@ -133,8 +136,8 @@ TEST(TNetHTTPResponse, ReportsChunkedStart) {
 }
 
 TEST(TNetHTTPResponse, ReadsUntilCloseWithoutFraming) {
-  // "Chunked" misspelt is no coding this client knows: the body, size lines
-  // included, runs until the peer closes.
+  // Without a chunked coding or a valid length the body, anything that looks
+  // like chunk-size lines included, runs until the peer closes.
   for (const char* head : {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n"}) {
     SCOPED_TRACE(head);
@@ -252,6 +255,7 @@ TEST(TNetHTTPResponse, AppliesKeepAliveRuleOfClientVersion) {
       {pv1_1, "HTTP/1.1 200 OK\r\n", true, pv1_1},
       {pv1_1, "HTTP/1.1 200 OK\r\nConnection: close\r\n", false, pv1_1},
       {pv1_1, "HTTP/1.1 200 OK\r\nProxy-Connection: CLOSE \r\n", false, pv1_1},
+      {pv1_1, "HTTP/1.1 200 OK\r\nConnection: TE, close\r\n", false, pv1_1},
       {pv1_1, "HTTP/1.0 200 OK\r\n", true, pv1_0},
       {pv1_0, "HTTP/1.0 200 OK\r\n", false, pv1_0},
       {pv1_0, "HTTP/1.1 200 OK\r\n", false, pv1_1},
@@ -318,6 +322,14 @@ TEST(TNetHTTPResponse, BoundsResponseHead) {
     Session session(*bytes, ScriptedPeer::kHoldOpen);
     EXPECT_THROW(session.ReadHead(), ENetHTTPHeadTooLarge);
     EXPECT_FALSE(session.client.Connected());
+  }
+  {
+    // A connection without a line limit of its own still gets one.
+    Session session("HTTP/1.1 200 OK\r\nX-Endless: " + std::string(2 * kMaxResponseHeadBytes, 'e'),
+                    ScriptedPeer::kHoldOpen);
+    session.client.SetMaxLineLength(0);
+    session.response.ReadStatusLine();
+    EXPECT_THROW(session.response.ReadResponseHead(), ENetReadLnMaxLineLengthExceeded);
   }
   // The bound is for one response: many of them on one connection are fine.
   std::string many;
