@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "http/loopback_server.h"
+#include "http/scripted_peer.h"
 #include "output_stream.h"
 
 namespace meridian::fetch {
@@ -197,6 +198,18 @@ TEST_F(FetchRun, MaxTimeEndsAStalledTransferWithinASecond) {
 
   LoopbackServer quiet({Reply{"HTTP/1.1 200 OK\r\n", false}});
   EXPECT_EQ(28, Run({"--read-timeout", "0.2", quiet.Url("/slow")}).code);
+}
+
+TEST_F(FetchRun, MaxTimeEndsAnUploadThatThePeerNeverReads) {
+  // The peer takes the connection and reads nothing: once the socket buffers
+  // are full the send blocks, and only the watchdog can end it.
+  net::testing::ScriptedPeer peer({}, net::testing::ScriptedPeer::kHoldOpen);
+  WriteFile("big.bin", std::string(32 * 1024 * 1024, 'x'));
+  const auto start = std::chrono::steady_clock::now();
+  const Result r = Run({"-m", "0.5", "-T", Path("big.bin"), "http://127.0.0.1:" + std::to_string(peer.Port()) + "/"});
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(28, r.code) << r.err;
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
 }
 
 TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {

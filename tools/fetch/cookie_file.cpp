@@ -50,6 +50,7 @@ bool Writable(std::string_view field) { return field.find_first_of("\t\r\n") == 
 
 int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
   int32_t count = 0;
+  const int64_t now = rtl::DateTimeToUnix(rtl::NowUTC());
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -68,8 +69,8 @@ int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
     const bool subdomains = rtl::SameText(fields[1], "TRUE");
     if (subdomains && domain[0] != '.') domain = "." + domain;
     if (!subdomains && domain[0] == '.') domain.erase(0, 1);
+    if (expiry != 0 && expiry <= now) continue;
     const std::string expires = expiry == 0 ? std::string() : ExpiryText(expiry);
-    if (expiry != 0 && expiry <= rtl::DateTimeToUnix(rtl::NowUTC())) continue;
 
     net::TNetCookieRFC2109* cookie = manager.Cookies().Add<net::TNetCookieRFC2109>();
     cookie->SetDomain(domain);

@@ -18,6 +18,7 @@
 #include "net/exceptions.h"
 #include "output_stream.h"
 #include "progress_bar.h"
+#include "rtl/streams.h"
 #include "rtl/text.h"
 #include "traffic_watch.h"
 #include "transport/io_handler_socket.h"
@@ -337,10 +338,18 @@ void TFetchSession::ApplyHeader(const std::string& line) {
 
 void TFetchSession::PrepareUpload() {
   if (method_ != net::hmPost && method_ != net::hmPut) return;
-  std::string body;
   if (!options_.upload_file.empty()) {
-    body = ReadWholeFile(options_.upload_file);
+    // Sent from the file as it is read, never held whole.
+    if (!rtl::FileExists(options_.upload_file)) {
+      throw EFetchError(fxReadError, "Failed to open/read local data from file/application");
+    }
+    try {
+      upload_ = std::make_unique<rtl::TFileStream>(options_.upload_file, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+    } catch (const rtl::EStreamError& e) {
+      throw EFetchError(fxReadError, e.what());
+    }
   } else {
+    std::string body;
     for (const std::string& item : options_.data) {
       std::string piece = item;
       if (!piece.empty() && piece[0] == '@') {
@@ -351,11 +360,11 @@ void TFetchSession::PrepareUpload() {
       if (!body.empty()) body += '&';
       body += piece;
     }
+    upload_ = std::make_unique<rtl::TMemoryStream>(body);
   }
-  if (body.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    throw EFetchError(fxReadError, "The data to send is too large");
+  if (upload_->Size() > std::numeric_limits<int32_t>::max()) {
+    throw EFetchError(fxReadError, "The data to send is too large for a Content-Length");
   }
-  upload_ = std::make_unique<rtl::TMemoryStream>(body);
 }
 
 int32_t TFetchSession::Transfer(const std::string& raw_url) {
