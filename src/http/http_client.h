@@ -166,7 +166,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   // credentials and challenges and runs its steps, asking OnAuthorization
   // whenever the scheme asks for the user (false when it is not handled) and
   // copying the answer back into the request's Username, Password and
-  // BasicAuthentication.
+  // BasicAuthentication. A scheme still asking after a few handled answers is
+  // refused.
   virtual bool AnswerServerChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
   // The same for a proxy's 407, with ProxyAuthenticate, OnSelectProxyAuthorization,
   // OnProxyAuthorization and the Authenticator of ProxyParams. The stored
