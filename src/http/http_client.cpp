@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "auth/authentication.h"
+#include "http/authentication_manager.h"
 #include "http/cookie_manager.h"
 #include "http/header_list.h"
 #include "http/http_protocol.h"
@@ -70,6 +71,7 @@ TNetCustomHTTP::~TNetCustomHTTP() {
   // while the client it reports to is still whole.
   DestroyComponents();
   if (cookie_manager_ != nullptr) cookie_manager_->RemoveFreeNotification(this);
+  SetAuthenticationManager(nullptr);
 }
 
 void TNetCustomHTTP::Get(const std::string& url, rtl::TStream& body) {
@@ -115,21 +117,8 @@ void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation op
     cookie_manager_ = nullptr;
     owns_cookie_manager_ = false;
   }
+  if (operation == rtl::opRemove && component == authentication_manager_) authentication_manager_ = nullptr;
 }
-
-void TNetCustomHTTP::DoOnDisconnected() {
-  TNetTCPClient::DoOnDisconnected();
-  TNetHTTPRequest& request = Request();
-  TNetAuthentication* authenticator = request.Authenticator();
-  if (authenticator != nullptr && authenticator->CurrentStep() == authenticator->StepCount()) {
-    request.SetAuthenticator(nullptr);
-  }
-  if (proxy_params_->Authenticator() != nullptr) proxy_params_->Authenticator()->Reset();
-}
-
-bool TNetCustomHTTP::AnswerServerChallenge(TNetHTTPRequest&, TNetHTTPResponse&) { return false; }
-
-bool TNetCustomHTTP::AnswerProxyChallenge(TNetHTTPRequest&, TNetHTTPResponse&) { return false; }
 
 bool TNetCustomHTTP::OfferRedirect(std::string& location, TNetHTTPMethod& method, int32_t redirect_count) {
   bool handled = HandleRedirects();

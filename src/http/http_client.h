@@ -19,6 +19,7 @@ class TStream;
 
 namespace meridian::net {
 
+class TNetAuthenticationManager;
 class TNetCookieManager;
 class TNetProxyConnectionInfo;
 class TNetURI;
@@ -30,11 +31,14 @@ using TNetHTTPOnRedirectEvent = std::function<void(rtl::TComponent* Sender, std:
                                                    int32_t& NumRedirect, bool& Handled,
                                                    TNetHTTPMethod& VMethod)>;
 // Lets the program pick another scheme for a challenge. `AuthenticationClass`
-// is the registry's factory for the scheme found (see auth/authentication.h).
+// is the registry's class of the first scheme the challenge lines `AuthInfo`
+// name (see auth/authentication.h); setting it to nullptr refuses the
+// challenge.
 using TNetOnSelectAuthorization = std::function<void(
-    rtl::TComponent* Sender, TNetAuthenticationClass& AuthenticationClass, TNetHeaderList& AuthInfo)>;
+    rtl::TComponent* Sender, TNetAuthenticationClass& AuthenticationClass, const TNetHeaderList& AuthInfo)>;
 // Asks the program for credentials; it fills them into `Authentication` and
-// sets `Handled`.
+// sets `Handled`. `Authentication` arrives holding the credentials the client
+// has for the target (none for a host that a redirect led to).
 using TNetOnAuthorization =
     std::function<void(rtl::TComponent* Sender, TNetAuthentication& Authentication, bool& Handled)>;
 
@@ -67,7 +71,11 @@ class TNetCustomHTTP : public TNetTCPClient {
   // Content-Length (0 when unknown); the upload in one wmWrite frame.
   // Credentials of the request (user name and password, BasicAuthentication,
   // the authenticator, an "Authorization" custom header) go only to the host
-  // and port of `url`; a redirect elsewhere goes without them.
+  // and port of `url`; a redirect elsewhere goes without them, unless that
+  // host challenges and OnAuthorization hands credentials over for it.
+  // A 401 or 407 is answered in place only with hoInProcessAuth in
+  // HTTPOptions; without it an answered challenge ends the request quietly,
+  // its page in `body` and the status in Response.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
   // error page in its ResponseBody, `body` unchanged); ENetException "Request
   // target contains a line break" for a URL or location holding CR or LF, and
@@ -129,12 +137,20 @@ class TNetCustomHTTP : public TNetTCPClient {
   TNetCookieManager* CookieManager() const { return cookie_manager_; }
   void SetCookieManager(TNetCookieManager* manager);
 
+  // Where authentications that finished all their steps are stored when the
+  // connection closes; none by default. Not owned: the client forgets a
+  // manager that is destroyed.
+  TNetAuthenticationManager* AuthenticationManager() const { return authentication_manager_; }
+  void SetAuthenticationManager(TNetAuthenticationManager* manager);
+
   // Also set the host, or the port as decimal text, of TargetURI.
   void SetHost(const std::string& host) override;
   void SetPort(int32_t port) override;
 
-  // Events; an unset one is skipped. The four authorization events serve the
-  // challenge answers below.
+  // Events; an unset one is skipped. OnSelectAuthorization and
+  // OnSelectProxyAuthorization may replace the scheme chosen for a 401 or 407;
+  // OnAuthorization and OnProxyAuthorization supply credentials. Without the
+  // latter a challenge is not answered.
   TNetHTTPOnRedirectEvent OnRedirect;
   TNetOnSelectAuthorization OnSelectAuthorization;
   TNetOnSelectAuthorization OnSelectProxyAuthorization;
@@ -142,9 +158,21 @@ class TNetCustomHTTP : public TNetTCPClient {
   TNetOnAuthorization OnProxyAuthorization;
 
  protected:
-  // Whether the request may be sent again with credentials after a 401 (the
-  // server's challenge) or a 407 (the proxy's). Default: false.
+  // Whether the request may be sent again with credentials after a 401: adds
+  // 1 to ServerAuthAttempts; without a request Authenticator, creates one of
+  // the first registered scheme that the WWW-Authenticate lines name (false
+  // when none is registered), offered to OnSelectAuthorization first. Then
+  // false without OnAuthorization; otherwise gives the scheme the request's
+  // credentials and challenges and runs its steps, asking OnAuthorization
+  // whenever the scheme asks for the user (false when it is not handled) and
+  // copying the answer back into the request's Username, Password and
+  // BasicAuthentication. A scheme still asking after a few handled answers is
+  // refused.
   virtual bool AnswerServerChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  // The same for a proxy's 407, with ProxyAuthenticate, OnSelectProxyAuthorization,
+  // OnProxyAuthorization and the Authenticator of ProxyParams. The stored
+  // ProxyPassword is dropped first: only OnProxyAuthorization, which is always
+  // asked once, can supply a password for the retry.
   virtual bool AnswerProxyChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
 
   // Whether the I/O handler can carry TLS, and switching it between TLS and
@@ -158,8 +186,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   void SetProxyAuthAttempts(int32_t attempts) { proxy_auth_attempts_ = attempts; }
 
   void Notification(rtl::TComponent* component, rtl::TOperation operation) override;
-  // Drops a request authenticator that has gone through all its steps and
-  // resets the proxy's, after the connection's own hook.
+  // After the connection's own hook: a request authenticator that has gone
+  // through all its steps goes to the AuthenticationManager (when attached)
+  // with TargetURI and is dropped; the proxy's authenticator is reset.
   void DoOnDisconnected() override;
 
  private:
@@ -178,8 +207,15 @@ class TNetCustomHTTP : public TNetTCPClient {
   // Lets the request's credentials go to the current target: the program
   // answered its challenge.
   void TrustCredentialsForTarget();
+  // Runs the steps of `authentication` for a challenge; true when the request
+  // is to be sent again. `ask_first`: the handler is asked before a retry even
+  // when the scheme would retry unasked.
+  bool RunAuthSteps(TNetAuthentication& authentication, const TNetOnAuthorization& ask,
+                    const std::function<void(TNetAuthentication&)>& give_credentials,
+                    const std::function<void(const TNetAuthentication&)>& keep_credentials, bool ask_first);
 
   TNetCookieManager* cookie_manager_ = nullptr;
+  TNetAuthenticationManager* authentication_manager_ = nullptr;
   bool owns_cookie_manager_ = false;
   int32_t server_auth_attempts_ = 0;
   int32_t proxy_auth_attempts_ = 0;
