@@ -1,0 +1,52 @@
+#include "transport/connect_thread.h"
+
+#include <exception>
+
+#include "transport/net_stack.h"
+#include "transport/socket_handle.h"
+
+namespace meridian::net {
+
+TNetConnectThread::TNetConnectThread(TNetSocketHandle& binding) : binding_(binding) {}
+
+TNetConnectThread::~TNetConnectThread() { Join(); }
+
+void TNetConnectThread::Start() { thread_ = std::thread([this] { Execute(); }); }
+
+void TNetConnectThread::Execute() {
+  std::string failure;
+  try {
+    // A socket closed under the connect gives a bad-handle code: that is the
+    // caller ending the attempt, not a failure to report.
+    GStack->CheckForSocketError(binding_.Connect(kAfInet), {kWSAEBADF, kWSAENOTSOCK});
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "Unknown error";
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  failure_message_ = std::move(failure);
+  terminated_ = true;
+  ended_.notify_all();
+}
+
+bool TNetConnectThread::WaitFor(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return ended_.wait_for(lock, timeout, [this] { return terminated_; });
+}
+
+void TNetConnectThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool TNetConnectThread::Terminated() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return terminated_;
+}
+
+std::string TNetConnectThread::FailureMessage() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_message_;
+}
+
+}  // namespace meridian::net

@@ -1,0 +1,49 @@
+// The short-lived thread that runs one blocking connect so that its caller can
+// enforce a time-out.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace meridian::net {
+
+class TNetSocketHandle;
+
+// Created suspended; Start runs one Connect of the socket handle. A failure
+// (other than the bad-handle codes a closed socket gives) is kept as its
+// message; the thread then marks itself terminated and ends. The destructor
+// waits for the thread, so none outlives its object.
+// The handle must outlive the thread object.
+class TNetConnectThread {
+ public:
+  explicit TNetConnectThread(TNetSocketHandle& binding);
+  ~TNetConnectThread();
+  TNetConnectThread(const TNetConnectThread&) = delete;
+  TNetConnectThread& operator=(const TNetConnectThread&) = delete;
+
+  // Throws std::system_error when no thread can be started.
+  void Start();
+  // Waits until the thread has ended or `timeout` has passed; true when ended.
+  bool WaitFor(std::chrono::milliseconds timeout);
+  // Waits for the thread to end.
+  void Join();
+  // The connect attempt has ended (successfully or not).
+  bool Terminated();
+  // The text of the failure that ended the connect; empty on success.
+  std::string FailureMessage();
+
+ private:
+  void Execute();
+
+  TNetSocketHandle& binding_;
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool terminated_ = false;
+  std::string failure_message_;
+  std::thread thread_;
+};
+
+}  // namespace meridian::net

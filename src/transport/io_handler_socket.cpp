@@ -1,0 +1,185 @@
+#include "transport/io_handler_socket.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "net/exceptions.h"
+#include "transport/anti_freeze.h"
+#include "transport/connect_thread.h"
+#include "transport/socks/socks_info.h"
+
+namespace meridian::net {
+
+namespace {
+
+constexpr int32_t kConnectPollInterval = 125;
+// The limit of a connect without a time-out of its own while an anti-freeze
+// is in use: it runs on the helper thread so that the anti-freeze keeps running.
+constexpr int32_t kAntiFreezeConnectTimeout = 120000;
+
+}  // namespace
+
+TNetIOHandlerSocket::TNetIOHandlerSocket(rtl::TComponent* owner) : TNetIOHandler(owner) {}
+
+TNetIOHandlerSocket::~TNetIOHandlerSocket() {
+  try {
+    Close();
+  } catch (...) {
+  }
+  // The settings go first: their destruction notice must find this handler whole.
+  socks_info_ = nullptr;
+  own_socks_info_.reset();
+  binding_.reset();
+}
+
+void TNetIOHandlerSocket::Close() {
+  TNetIOHandler::Close();
+  if (binding_ != nullptr) binding_->CloseSocket();
+}
+
+bool TNetIOHandlerSocket::Connected() { return binding_ != nullptr && binding_->HandleAllocated(); }
+
+void TNetIOHandlerSocket::Open() {
+  TNetIOHandler::Open();
+  if (binding_ == nullptr) {
+    binding_ = std::make_unique<TNetSocketHandle>();
+    return;
+  }
+  // Reset forgets the socket without closing it; close it first so that none leaks.
+  binding_->CloseSocket();
+  binding_->Reset(true);
+}
+
+bool TNetIOHandlerSocket::Readable(int32_t timeout) {
+  if (binding_ == nullptr) throw ENetConnClosedGracefully();
+  return binding_->Readable(timeout);
+}
+
+int32_t TNetIOHandlerSocket::Recv(void* buffer, int32_t length) {
+  if (!Connected()) throw ENetClosedSocket();
+  return binding_->Recv(buffer, length, 0);
+}
+
+int32_t TNetIOHandlerSocket::Send(const void* buffer, int32_t length) {
+  if (!Connected()) throw ENetClosedSocket();
+  return binding_->Send(buffer, length, 0);
+}
+
+void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, const std::string& bound_ip,
+                                        int32_t bound_port, int32_t bound_port_min, int32_t bound_port_max,
+                                        int32_t timeout) {
+  TNetSocksInfo* socks = SocksInfo();
+  const bool via_proxy = socks->Version() != svNoSocks;
+  const std::string& address = via_proxy ? socks->Host() : host;
+  const int32_t address_port = via_proxy ? socks->Port() : port;
+
+  TNetIOHandler::ConnectClient(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
+  if (binding_ == nullptr) binding_ = std::make_unique<TNetSocketHandle>();
+  binding_->AllocateSocket(kSockStream, kIpProtoIp);
+  binding_->SetIP(bound_ip);
+  binding_->SetPort(bound_port);
+  binding_->SetClientPortMin(bound_port_min);
+  binding_->SetClientPortMax(bound_port_max);
+  binding_->Bind();
+
+  if (!TNetStack::IsIP(address)) DoStatus(hsResolving, {address});
+  binding_->SetPeer(GStack->ResolveHost(address), address_port);
+  if (!use_nagle_) {
+    const int32_t on = 1;
+    binding_->SetSockOpt(kIpProtoTcp, kTcpNoDelay, &on, sizeof on);
+  }
+  DoStatus(hsConnecting, {binding_->PeerIP()});
+
+  if (timeout == -1 || timeout == 0 || timeout < -2) {
+    if (TNetAntiFreezeBase::ShouldUse()) {
+      ConnectWithTimeout(kAntiFreezeConnectTimeout);
+    } else {
+      GStack->CheckForSocketError(binding_->Connect(kAfInet));
+    }
+  } else {
+    ConnectWithTimeout(timeout);
+  }
+  socks->Negotiate(host, port);
+}
+
+void TNetIOHandlerSocket::ConnectWithTimeout(int32_t timeout) {
+  int32_t interval = kConnectPollInterval;
+  if (TNetAntiFreezeBase::ShouldUse()) {
+    interval = std::clamp(TNetAntiFreezeBase::Registered()->IdleTimeOut(), 1, kConnectPollInterval);
+  }
+  const std::chrono::milliseconds step(interval);
+
+  TNetConnectThread thread(*binding_);
+  thread.Start();
+  // Polls the thread once per interval, running the anti-freeze in between; a
+  // connect that ends early is noticed at once rather than at the next poll.
+  bool ended = false;
+  if (timeout == -2) {
+    while (!(ended = thread.WaitFor(step))) TNetAntiFreezeBase::DoProcess(true);
+  } else {
+    int32_t remaining = timeout;
+    while (remaining > interval) {
+      if (thread.WaitFor(step)) {
+        ended = true;
+        break;
+      }
+      remaining -= interval;
+      TNetAntiFreezeBase::DoProcess(true);
+    }
+    if (!ended) ended = thread.WaitFor(std::chrono::milliseconds(remaining));
+  }
+
+  if (ended) {
+    thread.Join();
+    const std::string failure = thread.FailureMessage();
+    if (!failure.empty()) throw ENetConnectException(failure);
+    return;
+  }
+  // Closing a socket does not end a connect pending on it in another thread
+  // on every platform; shutting it down does, once that connect has begun.
+  // So shut down until the thread has ended, and only then close: the time-out
+  // is never reported while the attempt is still running.
+  do {
+    binding_->Shutdown();
+  } while (!thread.WaitFor(step));
+  thread.Join();
+  Close();
+  throw ENetConnectTimeout();
+}
+
+TNetSocksInfo* TNetIOHandlerSocket::SocksInfo() {
+  if (socks_info_ == nullptr) {
+    own_socks_info_ = std::make_unique<TNetSocksInfo>();
+    socks_info_ = own_socks_info_.get();
+    socks_info_->SetIOHandler(this);
+  }
+  return socks_info_;
+}
+
+void TNetIOHandlerSocket::SetSocksInfo(TNetSocksInfo* info) {
+  if (info == nullptr) {
+    socks_info_ = nullptr;
+    own_socks_info_.reset();
+    return;
+  }
+  if (info->Owner() != nullptr) {
+    if (info == socks_info_) return;
+    socks_info_ = info;
+    own_socks_info_.reset();
+    info->FreeNotification(this);
+  } else if (info != own_socks_info_.get()) {
+    if (own_socks_info_ == nullptr) own_socks_info_ = std::make_unique<TNetSocksInfo>();
+    own_socks_info_->Assign(*info);
+    socks_info_ = own_socks_info_.get();
+  }
+  socks_info_->SetIOHandler(this);
+}
+
+void TNetIOHandlerSocket::Notification(rtl::TComponent* component, rtl::TOperation operation) {
+  TNetIOHandler::Notification(component, operation);
+  if (operation == rtl::opRemove && component == socks_info_ && component != own_socks_info_.get()) {
+    socks_info_ = nullptr;
+  }
+}
+
+}  // namespace meridian::net

@@ -1,0 +1,90 @@
+// Test helpers for the connection tests: a one-connection loopback server on a
+// test thread, a latch to step a peer script, and counts of the process's open
+// descriptors and threads to catch leaks.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "transport/net_component.h"
+#include "transport/socket_handle.h"
+
+namespace meridian::net::testing {
+
+// A one-shot signal between the test and the peer script. Wait gives up after
+// a generous bound so a failing test cannot hang the suite.
+class Latch {
+ public:
+  void Signal() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = true;
+    changed_.notify_all();
+  }
+  bool Wait(std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, bound, [this] { return signalled_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool signalled_ = false;
+};
+
+// The accepted end of a loopback connection, used by the peer script.
+class Peer {
+ public:
+  explicit Peer(TNetSocketHandle& socket) : socket_(socket) {}
+  void Send(const std::string& bytes);
+  // Everything until the client closes.
+  std::string ReceiveAll();
+  // A graceful close (FIN).
+  void Close() { socket_.CloseSocket(); }
+  // An abortive close (RST).
+  void Reset();
+  // Waits until the client has sent something (or closed).
+  bool WaitForData() { return socket_.Readable(10000); }
+
+ private:
+  TNetSocketHandle& socket_;
+};
+
+// Listens on 127.0.0.1 at a port the platform picks and runs `script` with the
+// first connection (if one comes within 10 s) on a thread of its own; the
+// destructor waits for it.
+class LoopbackServer {
+ public:
+  explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5);
+  ~LoopbackServer();
+  int32_t Port() const { return listener_.Port(); }
+  TNetSocketHandle& Listener() { return listener_; }
+
+ private:
+  std::unique_ptr<TNetComponent> stack_keeper_;
+  TNetSocketHandle listener_;
+  std::thread thread_;
+};
+
+inline size_t CountEntries(const char* folder) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+inline size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+inline size_t Threads() { return CountEntries("/proc/self/task"); }
+
+// Milliseconds taken by `action`.
+inline int64_t ElapsedMs(const std::function<void()>& action) {
+  const auto start = std::chrono::steady_clock::now();
+  action();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace meridian::net::testing
