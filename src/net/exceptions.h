@@ -118,7 +118,42 @@ MERIDIAN_NET_EXCEPTION(ENetFailedToRetreiveTimeZoneInfo, ENetException,
 
 // ---- Authentication schemes (auth/) ----
 
+// A second scheme registered under a name that is taken: "This authentication
+// method is already registered with class name %s." with the class name of the
+// scheme registered first.
+class ENetAlreadyRegisteredAuthenticationMethod : public ENetException {
+ public:
+  explicit ENetAlreadyRegisteredAuthenticationMethod(const std::string& class_name)
+      : ENetException("This authentication method is already registered with class name " + class_name + ".") {}
+};
+
 // ---- HTTP client (http/) ----
+
+// A response whose framing cannot be trusted; the connection must not carry
+// another request.
+MERIDIAN_NET_EXCEPTION(ENetHTTPMalformedResponse, ENetException, "Malformed HTTP response.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPHeadTooLarge, ENetHTTPMalformedResponse, "HTTP response head too large.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPConflictingContentLength, ENetHTTPMalformedResponse,
+                       "Conflicting Content-Length headers.")
+MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "Invalid chunked body.")
+// The peer closed before the whole announced body arrived.
+MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
+                       "Connection closed before the end of the response body.")
+
+// A final status the client does not handle. The message is the status line,
+// the reply code the status code; ResponseBody() is the body as received.
+class ENetHTTPProtocolException : public ENetProtocolReplyError {
+ public:
+  ENetHTTPProtocolException(int32_t reply_code, std::string message, std::string response_body)
+      : ENetProtocolReplyError(reply_code, std::move(message)),
+        response_body_(std::move(response_body)) {}
+  const std::string& ResponseBody() const { return response_body_; }
+
+ private:
+  std::string response_body_;
+};
+// A URL without a port whose protocol is neither "http" nor "https".
+MERIDIAN_NET_EXCEPTION(ENetUnknownProtocol, ENetException, "")
 
 // ---- SOCKS (transport/socks/) ----
 

@@ -1,0 +1,105 @@
+#include "http/entity_header_info.h"
+
+#include <limits>
+#include <string>
+
+#include "http/header_values.h"
+#include "http/http_date.h"
+#include "rtl/exceptions.h"
+#include "rtl/text.h"
+
+namespace meridian::net {
+
+namespace {
+
+// Received header blocks are read with a wide fold width: only composed values
+// longer than this are folded.
+constexpr int32_t kWireFoldWidth = 1024;
+
+}  // namespace
+
+TNetEntityHeaderInfo::TNetEntityHeaderInfo()
+    : wire_headers_(std::make_unique<TNetHeaderList>()), custom_headers_(std::make_unique<TNetHeaderList>()) {
+  wire_headers_->SetFoldWidth(kWireFoldWidth);
+  TNetEntityHeaderInfo::Clear();
+}
+
+TNetEntityHeaderInfo::~TNetEntityHeaderInfo() = default;
+
+void TNetEntityHeaderInfo::Assign(const rtl::TPersistent& source) {
+  const auto* entity = dynamic_cast<const TNetEntityHeaderInfo*>(&source);
+  if (entity == nullptr) {
+    rtl::TPersistent::Assign(source);
+    return;
+  }
+  wire_headers_->Assign(*entity->wire_headers_);
+  content_encoding_ = entity->content_encoding_;
+  content_language_ = entity->content_language_;
+  content_length_ = entity->content_length_;
+  content_range_end_ = entity->content_range_end_;
+  content_range_start_ = entity->content_range_start_;
+  content_type_ = entity->content_type_;
+  content_version_ = entity->content_version_;
+  date_ = entity->date_;
+  expires_ = entity->expires_;
+  last_modified_ = entity->last_modified_;
+}
+
+void TNetEntityHeaderInfo::SetContentLength(int32_t length) {
+  content_length_ = length;
+  length_known_ = length >= 0;
+}
+
+void TNetEntityHeaderInfo::SetCustomHeaders(const TNetHeaderList& headers) { custom_headers_->Assign(headers); }
+
+void TNetEntityHeaderInfo::Clear() {
+  connection_.clear();
+  content_version_.clear();
+  content_encoding_.clear();
+  content_language_.clear();
+  content_type_ = "text/html";
+  content_length_ = -1;  // the field alone: LengthKnown keeps what the last parse found
+  content_range_start_ = 0;
+  content_range_end_ = 0;
+  date_ = 0;
+  last_modified_ = 0;
+  expires_ = 0;
+  wire_headers_->Clear();
+}
+
+void TNetEntityHeaderInfo::ParseHeaders() {
+  const TNetHeaderList& wire = *wire_headers_;
+  connection_ = wire.GetValue("Connection");
+  content_version_ = wire.GetValue("Content-Version");
+  content_encoding_ = wire.GetValue("Content-Encoding");
+  content_language_ = wire.GetValue("Content-Language");
+  content_type_ = wire.GetValue("Content-Type");
+
+  const std::optional<int64_t> length = ParseDecimal(rtl::Trim(wire.GetValue("Content-Length")), -1,
+                                                     std::numeric_limits<int32_t>::max());
+  SetContentLength(length ? static_cast<int32_t>(*length) : -1);
+
+  date_ = HeaderDateToLocal(wire.GetValue("Date"));
+  last_modified_ = HeaderDateToLocal(wire.GetValue("Last-Modified"));
+  expires_ = ExpiresToLocal(wire.GetValue("Expires"), rtl::Now());
+  pragma_ = wire.GetValue("Pragma");
+}
+
+void TNetEntityHeaderInfo::ComposeHeaders() {
+  TNetHeaderList& wire = *wire_headers_;
+  wire.Clear();
+  SetHeader(wire, "Connection", connection_);
+  SetHeader(wire, "Content-Version", content_version_);
+  SetHeader(wire, "Content-Encoding", content_encoding_);
+  SetHeader(wire, "Content-Language", content_language_);
+  SetHeader(wire, "Content-Type", content_type_);
+  if (content_length_ >= 0) SetHeader(wire, "Content-Length", std::to_string(content_length_));
+  SetHeader(wire, "Cache-control", cache_control_);
+  if (date_ > 0) SetHeader(wire, "Date", FormatHttpDate(date_, false));
+  if (expires_ > 0) SetHeader(wire, "Expires", FormatHttpDate(expires_, false));
+  SetHeader(wire, "Pragma", pragma_);
+  // Custom lines follow unchanged, duplicates of the lines above included.
+  wire.AddStrings(*custom_headers_);
+}
+
+}  // namespace meridian::net

@@ -1,0 +1,568 @@
+#include "http/http_client.h"
+
+#include <limits>
+#include <string_view>
+
+#include "auth/authentication.h"
+#include "http/cookie_manager.h"
+#include "http/header_list.h"
+#include "http/path_merge.h"
+#include "http/proxy_connection_info.h"
+#include "net/exceptions.h"
+#include "rtl/streams.h"
+#include "rtl/text.h"
+#include "uri/uri.h"
+
+namespace meridian::net {
+
+namespace {
+
+// Time bounds for reading a body that nobody will see: the error page of a
+// failed status and the body of a redirect or an answered challenge.
+constexpr int32_t kFailBodyTimeout = 2000;
+constexpr int32_t kDrainTimeout = 4000;
+
+// Restores the connection's ReadTimeout when it goes out of scope.
+class ReadTimeoutScope {
+ public:
+  ReadTimeoutScope(TNetTCPConnection& connection, int32_t timeout)
+      : connection_(connection), saved_(connection.ReadTimeout()) {
+    connection_.SetReadTimeout(timeout);
+  }
+  ~ReadTimeoutScope() { connection_.SetReadTimeout(saved_); }
+  ReadTimeoutScope(const ReadTimeoutScope&) = delete;
+  ReadTimeoutScope& operator=(const ReadTimeoutScope&) = delete;
+
+ private:
+  TNetTCPConnection& connection_;
+  int32_t saved_;
+};
+
+// Puts a stream in place of a response's BodyStream while it lives.
+class BodyStreamScope {
+ public:
+  BodyStreamScope(TNetHTTPResponse& response, rtl::TStream* stream)
+      : response_(response), saved_(response.BodyStream()) {
+    response_.SetBodyStream(stream);
+  }
+  ~BodyStreamScope() { response_.SetBodyStream(saved_); }
+  BodyStreamScope(const BodyStreamScope&) = delete;
+  BodyStreamScope& operator=(const BodyStreamScope&) = delete;
+
+ private:
+  TNetHTTPResponse& response_;
+  rtl::TStream* saved_;
+};
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A raw CR or LF in anything that goes into the request line would let the
+// URL's author add header lines or whole requests of their own.
+void RejectLineBreaks(std::string_view target) {
+  if (HasLineBreak(target)) throw ENetException("Request target contains a line break");
+}
+
+// The port text as a number, 0 when it is not a plain decimal number.
+int32_t DecimalPort(const std::string& text) {
+  if (text.empty() || text.size() > 9) return 0;
+  int32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::string Origin(const TNetURI& uri) { return rtl::LowerCase(uri.Host()) + ":" + uri.Port(); }
+
+}  // namespace
+
+const char* HTTPMethodWord(TNetHTTPMethod method) {
+  switch (method) {
+    case hmHead: return "HEAD ";
+    case hmGet: return "GET ";
+    case hmPost: return "POST ";
+    case hmOptions: return "OPTIONS ";
+    case hmTrace: return "TRACE ";
+    case hmPut: return "PUT ";
+    case hmDelete: return "DELETE ";
+    case hmConnect: return "CONNECT ";
+  }
+  return "GET ";
+}
+
+// ---- TNetHTTPProtocol ----
+
+TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* client)
+    : client_(client),
+      request_(std::make_unique<TNetHTTPRequest>(client)),
+      response_(std::make_unique<TNetHTTPResponse>(
+          client, [client] { return client->ProtocolVersion(); })) {}
+
+TNetHTTPProtocol::~TNetHTTPProtocol() = default;
+
+// Responses that carry no body whatever their head announces (RFC 9110 6.4.1):
+// reading one would wait for bytes the server never sends.
+bool TNetHTTPProtocol::HasNoBody() const {
+  const int32_t code = response_->StatusCode();
+  return request_->Method() == hmHead || code / 100 == 1 || code == 204 || code == 304;
+}
+
+void TNetHTTPProtocol::DrainQuietly() {
+  if (HasNoBody()) return;
+  ReadTimeoutScope timeout(*client_, kDrainTimeout);
+  try {
+    response_->DrainBody();
+  } catch (const std::exception&) {
+    // The body of a redirect or a challenge is of no use; a failure to read it
+    // only costs the connection, which ConnectionReusable then refuses.
+  }
+}
+
+void TNetHTTPProtocol::FailWithStatus() {
+  rtl::TMemoryStream page;
+  {
+    ReadTimeoutScope timeout(*client_, kFailBodyTimeout);
+    BodyStreamScope swap(*response_, &page);
+    if (!HasNoBody()) response_->ReadBody();
+  }
+  throw ENetHTTPProtocolException(response_->StatusCode(), response_->StatusLine(), page.DataString());
+}
+
+TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
+  TNetCustomHTTP& client = *client_;
+  TNetHTTPNextStep step = nsUndecided;
+  const int32_t code = response_->StatusCode();
+  const int32_t kind = code / 100;
+
+  if ((kind == 3 && code != 304) || !response_->Location().empty()) {
+    std::string location = response_->Location();
+    TNetHTTPMethod method = request_->Method();
+    if (client.HandleRedirects() && client.redirect_count_ < client.RedirectMaximum()) {
+      if (!client.OfferRedirect(location, method, client.redirect_count_)) FailWithStatus();
+      step = nsFollow;
+      request_->SetTarget(location);
+      request_->SetMethod(method);
+    } else {
+      step = nsDone;
+      if (!client.OfferRedirect(location, method, client.redirect_count_)) FailWithStatus();
+      response_->SetLocation(location);
+    }
+    if (client.Connected()) DrainQuietly();
+    return step;
+  }
+
+  bool retry_now = false;
+  if (kind != 2) {
+    step = nsFollow;
+    if (code == 401) {
+      if (client.server_auth_attempts_ < client.AuthRetries() &&
+          client.AnswerServerChallenge(*request_, *response_)) {
+        retry_now = client.HTTPOptions().Contains(hoInProcessAuth);
+        // The program answered this host's challenge: its credentials may go there.
+        client.credentials_origin_ = Origin(client.TargetURI());
+      } else {
+        if (request_->Authenticator() != nullptr) request_->Authenticator()->Reset();
+        FailWithStatus();
+      }
+    } else if (code == 407) {
+      TNetProxyConnectionInfo& proxy = client.ProxyParams();
+      if (client.proxy_auth_attempts_ < client.AuthRetries() &&
+          client.AnswerProxyChallenge(*request_, *response_)) {
+        retry_now = client.HTTPOptions().Contains(hoInProcessAuth);
+      } else {
+        if (proxy.Authenticator() != nullptr) proxy.Authenticator()->Reset();
+        FailWithStatus();
+      }
+    } else {
+      FailWithStatus();
+    }
+  }
+
+  if (client.Connected()) {
+    if (retry_now) {
+      DrainQuietly();
+      step = nsRetryAuth;
+    } else {
+      if (!HasNoBody()) response_->ReadBody();
+      step = nsDone;
+    }
+  }
+  return step;
+}
+
+// ---- TNetCustomHTTP ----
+
+TNetCustomHTTP::TNetCustomHTTP(rtl::TComponent* owner)
+    : TNetTCPClient(owner),
+      target_uri_(std::make_unique<TNetURI>()),
+      exchange_(std::make_unique<TNetHTTPProtocol>(this)),
+      proxy_params_(std::make_unique<TNetProxyConnectionInfo>()) {
+  SetPort(80);
+  proxy_params_->Clear();
+}
+
+TNetCustomHTTP::~TNetCustomHTTP() {
+  // A store the client created is one of its owned components; it goes first,
+  // while the client it reports to is still whole.
+  DestroyComponents();
+  if (cookie_manager_ != nullptr) cookie_manager_->RemoveFreeNotification(this);
+}
+
+void TNetCustomHTTP::Get(const std::string& url, rtl::TStream& body) {
+  PerformRequest(hmGet, url, nullptr, &body);
+}
+
+std::string TNetCustomHTTP::Get(const std::string& url) {
+  rtl::TMemoryStream body;
+  Get(url, body);
+  return body.DataString();
+}
+
+void TNetCustomHTTP::SetRequest(const TNetHTTPRequest& request) { Request().Assign(request); }
+
+void TNetCustomHTTP::SetProxyParams(const TNetProxyConnectionInfo& params) { proxy_params_->Assign(params); }
+
+void TNetCustomHTTP::SetHost(const std::string& host) {
+  TNetTCPClient::SetHost(host);
+  target_uri_->SetHost(host);
+}
+
+void TNetCustomHTTP::SetPort(int32_t port) {
+  TNetTCPClient::SetPort(port);
+  target_uri_->SetPort(std::to_string(port));
+}
+
+void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager) {
+  if (manager == cookie_manager_) return;
+  if (cookie_manager_ != nullptr) {
+    TNetCookieManager* previous = cookie_manager_;
+    cookie_manager_ = nullptr;
+    previous->RemoveFreeNotification(this);
+    if (owns_cookie_manager_) delete previous;
+  }
+  cookie_manager_ = manager;
+  owns_cookie_manager_ = false;
+  if (manager != nullptr) manager->FreeNotification(this);
+}
+
+void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation operation) {
+  TNetTCPClient::Notification(component, operation);
+  if (operation == rtl::opRemove && component == cookie_manager_) {
+    cookie_manager_ = nullptr;
+    owns_cookie_manager_ = false;
+  }
+}
+
+void TNetCustomHTTP::DoOnDisconnected() {
+  TNetTCPClient::DoOnDisconnected();
+  TNetHTTPRequest& request = Request();
+  TNetAuthentication* authenticator = request.Authenticator();
+  if (authenticator != nullptr && authenticator->CurrentStep() == authenticator->StepCount()) {
+    request.SetAuthenticator(nullptr);
+  }
+  if (proxy_params_->Authenticator() != nullptr) proxy_params_->Authenticator()->Reset();
+}
+
+bool TNetCustomHTTP::AnswerServerChallenge(TNetHTTPRequest&, TNetHTTPResponse&) { return false; }
+
+bool TNetCustomHTTP::AnswerProxyChallenge(TNetHTTPRequest&, TNetHTTPResponse&) { return false; }
+
+bool TNetCustomHTTP::OfferRedirect(std::string& location, TNetHTTPMethod& method, int32_t redirect_count) {
+  bool handled = HandleRedirects();
+  if (OnRedirect) {
+    int32_t count = redirect_count;
+    OnRedirect(this, location, count, handled, method);
+  }
+  return handled;
+}
+
+void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
+                                    rtl::TStream* body) {
+  RejectLineBreaks(url);
+  const int64_t start = body != nullptr ? body->Position() : 0;
+  server_auth_attempts_ = 0;
+  proxy_auth_attempts_ = 0;
+  credentials_origin_.clear();
+  TNetHTTPRequest& request = Request();
+  TNetHTTPResponse& response = Response();
+  request.SetTarget(url);
+  request.SetMethod(method);
+  request.SetUploadStream(source);
+  response.SetBodyStream(body);
+
+  try {
+    for (bool done = false; !done;) {
+      ++redirect_count_;
+      ResolveTarget(request);
+      OpenExchange(request, response);
+      ReadResponseHead(response);
+      switch (exchange_->DecideNextStep()) {
+        case nsRetryAuth:
+          --redirect_count_;  // an authentication pass does not count
+          request.SetTarget(url);
+          break;
+        case nsReadAndFollow:
+          response.ReadBody();
+          [[fallthrough]];
+        case nsFollow:
+          if (body != nullptr) {
+            body->SetSize(start);
+            body->SetPosition(start);
+          }
+          server_auth_attempts_ = 0;
+          proxy_auth_attempts_ = 0;
+          break;
+        case nsDone:
+          done = true;
+          break;
+        case nsUndecided:
+          throw ENetException("Undefined situation");
+      }
+    }
+  } catch (...) {
+    try {
+      FinishRequest();
+    } catch (const std::exception&) {
+      // The failure of the request is what the caller needs to see.
+    }
+    throw;
+  }
+  FinishRequest();
+}
+
+void TNetCustomHTTP::FinishRequest() {
+  redirect_count_ = 0;
+  if (!Response().ConnectionReusable()) Disconnect();
+}
+
+void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
+  RejectLineBreaks(request.Target());
+  TNetURI url(request.Target());
+  if (!url.Username().empty()) {
+    request.SetUsername(url.Username());
+    request.SetPassword(url.Password());
+  }
+  TNetURI& target = *target_uri_;
+  target.SetUsername(request.Username());
+  target.SetPassword(request.Password());
+  target.SetPath(MergePath(target.Path(), url.Path()));
+  target.SetDocument(url.Document());
+  target.SetParams(url.Params());
+  if (!url.Host().empty()) target.SetHost(url.Host());
+  target.SetProtocol(url.Protocol().empty() ? "http" : url.Protocol());
+
+  if (!url.Port().empty()) {
+    target.SetPort(url.Port());
+  } else {
+    // A port of an earlier request, or of the Port property, carries over to
+    // a URL that names none, unless it is one of the two default ports.
+    const int32_t carried = DecimalPort(target.Port());
+    if (carried == 0 || carried == 80 || carried == 443) {
+      if (rtl::SameText(target.Protocol(), "http")) {
+        target.SetPort("80");
+      } else if (rtl::SameText(target.Protocol(), "https")) {
+        target.SetPort("443");
+      } else {
+        throw ENetUnknownProtocol();
+      }
+    }
+  }
+
+  request.SetTarget(target.Path() + target.Document() + target.Params());
+  const TNetHTTPMethod method = request.Method();
+  if (method == hmOptions && url.Document() == "*") request.SetTarget("*");
+
+  if ((method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete) &&
+      protocol_version_ != pv1_1) {
+    throw ENetException("This request method is supported in HTTP 1.1");
+  }
+  int64_t length = -1;
+  if (method == hmPost || method == hmPut) {
+    // A POST or PUT without a source sends an empty body rather than failing.
+    length = request.UploadStream() != nullptr ? request.UploadStream()->Size() : 0;
+    // The length field holds 32 bits; a larger body would be announced wrong.
+    if (length > std::numeric_limits<int32_t>::max()) throw ENetException("Request body too large");
+  }
+  request.SetContentLength(static_cast<int32_t>(length));
+  request.SetHost(target.Port() == "80" ? target.Host() : target.Host() + ":" + target.Port());
+
+  // The first target of a request, or a URL naming its own user, decides
+  // where the request's credentials may go; a redirect elsewhere must not
+  // carry them.
+  const std::string origin = Origin(target);
+  if (credentials_origin_.empty() || !url.Username().empty()) credentials_origin_ = origin;
+  withhold_credentials_ = origin != credentials_origin_;
+}
+
+TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
+  TNetProxyConnectionInfo& proxy = *proxy_params_;
+  if (!proxy.ProxyServer().empty()) {
+    if ((!rtl::SameText(Host(), proxy.ProxyServer()) || Port() != proxy.ProxyPort()) && Connected()) {
+      Disconnect();
+    }
+    // The connection goes to the proxy; the target URI keeps the server.
+    TNetTCPClient::SetHost(proxy.ProxyServer());
+    TNetTCPClient::SetPort(proxy.ProxyPort());
+    if (rtl::SameText(target_uri_->Protocol(), "HTTPS")) {
+      // Without a TLS handler the tunnel would carry the request in plain text.
+      if (!TLSHandlerAttached()) throw ENetIOHandlerPropInvalid();
+      SetTLSPassThrough(true);
+      return rtTLSProxy;
+    }
+    if (TLSHandlerAttached()) SetTLSPassThrough(true);
+    return rtProxy;
+  }
+
+  const int32_t port = rtl::StrToInt(target_uri_->Port());
+  if (!rtl::SameText(Host(), target_uri_->Host()) || Port() != port) {
+    if (Connected()) Disconnect();
+    SetHost(target_uri_->Host());
+    SetPort(port);
+  }
+  if (rtl::SameText(target_uri_->Protocol(), "HTTPS")) {
+    if (!TLSHandlerAttached()) throw ENetIOHandlerPropInvalid();
+    SetTLSPassThrough(false);
+    return rtTLS;
+  }
+  if (TLSHandlerAttached()) SetTLSPassThrough(true);
+  return rtDirect;
+}
+
+void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  request.SetRoute(ChooseRoute());
+  if (request.Route() == rtProxy) request.SetTarget(target_uri_->URI());
+
+  switch (request.Route()) {
+    case rtDirect:
+      if (protocol_version_ == pv1_0 && request.Connection().empty()) request.SetConnection("keep-alive");
+      break;
+    case rtTLS:
+    case rtTLSProxy:
+      request.SetConnection("");
+      break;
+    case rtProxy:
+      if (protocol_version_ == pv1_0 && request.Connection().empty()) request.SetProxyConnection("keep-alive");
+      break;
+  }
+
+  if (request.Route() == rtTLSProxy) {
+    BuildTunnel(request);
+  } else {
+    EnsureConnected(response);
+  }
+  SendRequestHead(request, target_uri_.get());
+  if ((request.Method() == hmPost || request.Method() == hmPut) && request.UploadStream() != nullptr) {
+    WriteStream(*request.UploadStream());
+  }
+}
+
+void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
+  TNetHTTPProtocol tunnel(this);
+  TNetHTTPRequest& connect = tunnel.Request();
+  TNetHTTPResponse& answer = tunnel.Response();
+  connect.SetUserAgent(request.UserAgent());
+  connect.SetHost(request.Host());
+  connect.SetContentLength(request.ContentLength());
+  connect.SetPragma("no-cache");
+  connect.SetTarget(target_uri_->Host() + ":" + target_uri_->Port());
+  connect.SetMethod(hmConnect);
+  connect.SetProxyConnection("keep-alive");
+  rtl::TMemoryStream body;
+  answer.SetBodyStream(&body);
+
+  // Each round answers one challenge or redirect of the proxy; a proxy that
+  // never says 200 is refused once those bounds are spent.
+  const int32_t max_rounds = 2 * auth_retries_ + redirect_maximum_ + 1;
+  for (int32_t round = 1;; ++round) {
+    EnsureConnected(answer);
+    SendRequestHead(connect, nullptr);
+    answer.ReadStatusLine();
+    if (answer.StatusLine().empty()) {
+      // Some proxies open the tunnel without a word.
+      answer.SetStatusLine("HTTP/1.0 200 OK");
+      answer.SetConnection("close");
+    } else {
+      answer.ReadResponseHead();
+      StoreCookies(answer);
+    }
+    if (answer.StatusCode() == 200) break;
+    tunnel.DecideNextStep();
+    if (round >= max_rounds) throw ENetException("The proxy did not open the tunnel");
+  }
+  SetTLSPassThrough(false);
+}
+
+void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
+  if (!response.ConnectionReusable()) Disconnect();
+  CheckForGracefulDisconnect(false);
+  if (!Connected()) Connect(ReadTimeout());
+}
+
+void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri) {
+  request.ComposeHeaders();
+  TNetHeaderList& headers = request.WireHeaders();
+  proxy_params_->ComposeHeaders(headers);
+  if (uri != nullptr) AttachCookies(*uri, request);
+  if (withhold_credentials_) {
+    while (headers.FindName("Authorization") >= 0) headers.SetValue("Authorization", "");
+  }
+
+  const std::string request_line = std::string(HTTPMethodWord(request.Method())) + request.Target() +
+                                   " HTTP/" + HTTPProtocolVersionText(protocol_version_);
+  RejectLineBreaks(request_line);
+  for (const std::string& line : headers.Lines()) {
+    if (HasLineBreak(line)) throw ENetException("Request header contains a line break");
+  }
+
+  // The head leaves in one piece.
+  OpenWriteBuffer();
+  try {
+    WriteLn(request_line);
+    for (const std::string& line : headers.Lines()) {
+      if (!line.empty()) WriteLn(line);
+    }
+    WriteLn();
+    CloseWriteBuffer();
+  } catch (...) {
+    ClearWriteBuffer();
+    CloseWriteBuffer();
+    throw;
+  }
+}
+
+void TNetCustomHTTP::ReadResponseHead(TNetHTTPResponse& response) {
+  // Interim answers (100 Continue, 103 Early Hints...) precede the final one;
+  // the response bounds the bytes of the whole run.
+  do {
+    response.ReadStatusLine();
+    response.ReadResponseHead();
+    StoreCookies(response);
+  } while (response.IsInterim());
+}
+
+void TNetCustomHTTP::AttachCookies(const TNetURI& uri, TNetHTTPRequest& request) {
+  if (cookie_manager_ == nullptr) return;
+  const std::string value = cookie_manager_->CookieHeaderFor(uri, TLSHandlerAttached());
+  if (!value.empty()) request.WireHeaders().SetValue("Cookie", value);
+}
+
+void TNetCustomHTTP::StoreCookies(TNetHTTPResponse& response) {
+  if (cookie_manager_ == nullptr && allow_cookies_) {
+    SetCookieManager(new TNetCookieManager(this));
+    owns_cookie_manager_ = true;
+  }
+  if (cookie_manager_ == nullptr) return;
+  rtl::TStringList set_cookie;
+  rtl::TStringList set_cookie2;
+  response.WireHeaders().CollectValues("Set-cookie", &set_cookie);
+  response.WireHeaders().CollectValues("Set-cookie2", &set_cookie2);
+  for (const std::string& value : set_cookie.Lines()) {
+    cookie_manager_->AcceptSetCookie(value, target_uri_->Host());
+  }
+  for (const std::string& value : set_cookie2.Lines()) {
+    cookie_manager_->AcceptSetCookie2(value, target_uri_->Host());
+  }
+}
+
+}  // namespace meridian::net

@@ -1,0 +1,228 @@
+// The blocking HTTP/1.0 and HTTP/1.1 client component: one call sends a
+// request, follows redirects when asked to, and reads the body into a stream.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "auth/authentication.h"
+#include "http/http_request.h"
+#include "http/http_response.h"
+#include "transport/tcp_client.h"
+
+namespace meridian::rtl {
+class TStream;
+}
+
+namespace meridian::net {
+
+class TNetCookieManager;
+class TNetCustomHTTP;
+class TNetProxyConnectionInfo;
+class TNetURI;
+
+// Offers a redirect to the program: it may change the location `dest`, the
+// method and whether the redirect is taken (`Handled`); a changed
+// `NumRedirect` has no effect.
+using TNetHTTPOnRedirectEvent = std::function<void(rtl::TComponent* Sender, std::string& dest,
+                                                   int32_t& NumRedirect, bool& Handled,
+                                                   TNetHTTPMethod& VMethod)>;
+// Lets the program pick another scheme for a challenge. `AuthenticationClass`
+// is the registry's factory for the scheme found (see auth/authentication.h).
+using TNetOnSelectAuthorization = std::function<void(
+    rtl::TComponent* Sender, TNetAuthenticationClass& AuthenticationClass, TNetHeaderList& AuthInfo)>;
+// Asks the program for credentials; it fills them into `Authentication` and
+// sets `Handled`.
+using TNetOnAuthorization =
+    std::function<void(rtl::TComponent* Sender, TNetAuthentication& Authentication, bool& Handled)>;
+
+// One request and its response, as the client works through them. The client
+// owns it; the tunnel to a proxy uses a second one for its CONNECT.
+class TNetHTTPProtocol {
+ public:
+  // REQUIRES: `client` outlives the exchange.
+  explicit TNetHTTPProtocol(TNetCustomHTTP* client);
+  ~TNetHTTPProtocol();
+  TNetHTTPProtocol(const TNetHTTPProtocol&) = delete;
+  TNetHTTPProtocol& operator=(const TNetHTTPProtocol&) = delete;
+
+  TNetCustomHTTP* Client() const { return client_; }
+  TNetHTTPRequest& Request() const { return *request_; }
+  TNetHTTPResponse& Response() const { return *response_; }
+
+  // Decides what follows the response head just read: follow a redirect or a
+  // retry, finish (reading the body into the response's BodyStream), or fail.
+  // Throws ENetHTTPProtocolException for a final status that is not handled.
+  TNetHTTPNextStep DecideNextStep();
+
+ private:
+  [[noreturn]] void FailWithStatus();
+  void DrainQuietly();
+  bool HasNoBody() const;
+
+  TNetCustomHTTP* client_;
+  std::unique_ptr<TNetHTTPRequest> request_;
+  std::unique_ptr<TNetHTTPResponse> response_;
+};
+
+// The HTTP client. A TCP client whose Host and Port follow the URL of each
+// request; the connection stays open between requests while the responses
+// allow it. Owns its request and response records, its target URI, its proxy
+// settings and a cookie store that it created itself; the streams given to a
+// request are the caller's. Used by one thread at a time; every call blocks
+// until the exchange ends or the connection's ReadTimeout strikes.
+class TNetCustomHTTP : public TNetTCPClient {
+ public:
+  explicit TNetCustomHTTP(rtl::TComponent* owner = nullptr);
+  ~TNetCustomHTTP() override;
+
+  std::string ClassName() const override { return "TNetCustomHTTP"; }
+
+  // GET `url` and write the body into `body` from its position on.
+  // Throws as PerformRequest.
+  void Get(const std::string& url, rtl::TStream& body);
+  // GET `url` and return the body bytes unchanged as text.
+  // Throws as PerformRequest.
+  std::string Get(const std::string& url);
+
+  // The whole exchange: resolves `url` against the previous target, connects
+  // (or reuses the open connection), sends the request head and, for POST and
+  // PUT, the whole of `source`; then follows redirects and answered challenges
+  // until a final response, whose body goes to `body` (none: not read).
+  // Afterwards the connection is closed unless the response allows reuse.
+  // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
+  // error page in its ResponseBody, `body` unchanged); ENetException "Request
+  // target contains a line break" for a URL or location holding CR or LF,
+  // before anything is sent; ENetException "This request method is supported
+  // in HTTP 1.1"; ENetUnknownProtocol; ENetIOHandlerPropInvalid for https
+  // without a TLS handler; ENetException "Undefined situation" when a 2xx
+  // response ends with the connection; the transport's and the response
+  // reader's errors unchanged.
+  virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
+                              rtl::TStream* body);
+
+  // Offers a redirect to `location` to OnRedirect; the answer starts as
+  // HandleRedirects. The handler may change `location` and `method`.
+  virtual bool OfferRedirect(std::string& location, TNetHTTPMethod& method, int32_t redirect_count);
+
+  // The response of the last exchange: status line, code, headers.
+  TNetHTTPResponse& Response() const { return exchange_->Response(); }
+  // The request record. Assigning copies the given record into the client's.
+  TNetHTTPRequest& Request() const { return exchange_->Request(); }
+  void SetRequest(const TNetHTTPRequest& request);
+
+  // Proxy host, port and credentials; no proxy while ProxyServer is empty.
+  // Assigning copies the settings.
+  TNetProxyConnectionInfo& ProxyParams() const { return *proxy_params_; }
+  void SetProxyParams(const TNetProxyConnectionInfo& params);
+
+  // Where the last request went: its path is the base of the next relative
+  // URL and its port carries over to a URL that names none.
+  TNetURI& TargetURI() const { return *target_uri_; }
+
+  // How many challenges one request may answer, counted separately for the
+  // server and the proxy. Default: 3.
+  int32_t AuthRetries() const { return auth_retries_; }
+  void SetAuthRetries(int32_t retries) { auth_retries_ = retries; }
+  // Create a cookie store on the first response when none is attached.
+  // Default: true.
+  bool AllowCookies() const { return allow_cookies_; }
+  void SetAllowCookies(bool allow) { allow_cookies_ = allow; }
+  // Follow redirects without an OnRedirect handler. Default: false.
+  bool HandleRedirects() const { return handle_redirects_; }
+  void SetHandleRedirects(bool handle) { handle_redirects_ = handle; }
+  // Version of the request line; also the keep-alive rule. Default: pv1_1.
+  TNetHTTPProtocolVersion ProtocolVersion() const { return protocol_version_; }
+  void SetProtocolVersion(TNetHTTPProtocolVersion version) { protocol_version_ = version; }
+  // Bound on the passes of one request: the redirect met in the pass numbered
+  // RedirectMaximum ends the request instead of being followed. Default: 15.
+  int32_t RedirectMaximum() const { return redirect_maximum_; }
+  void SetRedirectMaximum(int32_t maximum) { redirect_maximum_ = maximum; }
+  // Default: [hoForceEncodeParams]. Only hoInProcessAuth is consulted.
+  TNetHTTPOptions HTTPOptions() const { return http_options_; }
+  void SetHTTPOptions(TNetHTTPOptions options) { http_options_ = options; }
+  // The pass counter of the running request; 0 when none runs.
+  int32_t RedirectCount() const { return redirect_count_; }
+
+  // The attached cookie store, or none. Attaching frees a store the client
+  // created itself; the client forgets a store that is destroyed.
+  TNetCookieManager* CookieManager() const { return cookie_manager_; }
+  void SetCookieManager(TNetCookieManager* manager);
+
+  // Also set the host, or the port as decimal text, of TargetURI.
+  void SetHost(const std::string& host) override;
+  void SetPort(int32_t port) override;
+
+  TNetHTTPOnRedirectEvent OnRedirect;
+  TNetOnSelectAuthorization OnSelectAuthorization;
+  TNetOnSelectAuthorization OnSelectProxyAuthorization;
+  TNetOnAuthorization OnAuthorization;
+  TNetOnAuthorization OnProxyAuthorization;
+
+ protected:
+  // Whether the request may be sent again with credentials after a 401 (the
+  // server's challenge) or a 407 (the proxy's). Default: false.
+  virtual bool AnswerServerChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  virtual bool AnswerProxyChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
+
+  // Whether the I/O handler can carry TLS, and switching it between TLS and
+  // plain pass-through. The plain client has no TLS handler: false, nothing.
+  virtual bool TLSHandlerAttached() const { return false; }
+  virtual void SetTLSPassThrough(bool /*pass_through*/) {}
+
+  int32_t ServerAuthAttempts() const { return server_auth_attempts_; }
+  void SetServerAuthAttempts(int32_t attempts) { server_auth_attempts_ = attempts; }
+  int32_t ProxyAuthAttempts() const { return proxy_auth_attempts_; }
+  void SetProxyAuthAttempts(int32_t attempts) { proxy_auth_attempts_ = attempts; }
+
+  void Notification(rtl::TComponent* component, rtl::TOperation operation) override;
+  // Drops a request authenticator that has gone through all its steps and
+  // resets the proxy's, after the connection's own hook.
+  void DoOnDisconnected() override;
+
+ private:
+  friend class TNetHTTPProtocol;
+
+  void ResolveTarget(TNetHTTPRequest& request);
+  TNetHTTPRoute ChooseRoute();
+  void OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  void BuildTunnel(TNetHTTPRequest& request);
+  void EnsureConnected(TNetHTTPResponse& response);
+  void SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri);
+  void ReadResponseHead(TNetHTTPResponse& response);
+  void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
+  void StoreCookies(TNetHTTPResponse& response);
+  void FinishRequest();
+
+  TNetCookieManager* cookie_manager_ = nullptr;
+  bool owns_cookie_manager_ = false;
+  int32_t server_auth_attempts_ = 0;
+  int32_t proxy_auth_attempts_ = 0;
+  int32_t auth_retries_ = 3;
+  bool allow_cookies_ = true;
+  TNetHTTPProtocolVersion protocol_version_ = pv1_1;
+  int32_t redirect_count_ = 0;
+  int32_t redirect_maximum_ = 15;
+  bool handle_redirects_ = false;
+  TNetHTTPOptions http_options_{hoForceEncodeParams};
+  std::unique_ptr<TNetURI> target_uri_;
+  std::unique_ptr<TNetHTTPProtocol> exchange_;
+  std::unique_ptr<TNetProxyConnectionInfo> proxy_params_;
+
+  // Where the request's own credentials belong ("host:port", lower case):
+  // the first target of a request, or a URL that names a user. Authorization
+  // lines are withheld from every other host and port a redirect leads to.
+  std::string credentials_origin_;
+  bool withhold_credentials_ = false;
+};
+
+// The published form of the client; adds nothing.
+class TNetHTTP : public TNetCustomHTTP {
+ public:
+  using TNetCustomHTTP::TNetCustomHTTP;
+  std::string ClassName() const override { return "TNetHTTP"; }
+};
+
+}  // namespace meridian::net

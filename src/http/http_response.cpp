@@ -1,0 +1,347 @@
+#include "http/http_response.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "net/exceptions.h"
+#include "rtl/streams.h"
+#include "rtl/string_list.h"
+#include "rtl/text.h"
+#include "transport/tcp_connection.h"
+
+namespace meridian::net {
+
+namespace {
+
+// Largest count handed to one ReadStream call; a longer body is read in
+// several calls.
+constexpr int64_t kMaxReadPiece = int64_t{1} << 30;
+
+// A line limit for the reads of this unit: the connection's own limit, or the
+// head bound when the connection sets none, so that no line can grow the
+// input buffer without end.
+int32_t LineLimit(const TNetTCPConnection& client) {
+  return client.MaxLineLength() > 0 ? -1 : static_cast<int32_t>(kMaxResponseHeadBytes);
+}
+
+// A decimal number made of digits only; false when empty, when anything else
+// is in it, or when it exceeds `limit`.
+bool ParseDecimal(std::string_view text, int64_t limit, int64_t& value) {
+  if (text.empty()) return false;
+  int64_t result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    int digit = c - '0';
+    if (result > (limit - digit) / 10) return false;
+    result = result * 10 + digit;
+  }
+  value = result;
+  return true;
+}
+
+// True when the comma-separated header value lists `token` (case ignored).
+bool ListsToken(std::string_view value, std::string_view token) {
+  std::string rest(value);
+  while (!rest.empty()) {
+    if (rtl::SameText(rtl::Trim(rtl::Fetch(rest, ",")), token)) return true;
+  }
+  return false;
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c) {
+  if (c <= '9') return c - '0';
+  return (c | 0x20) - 'a' + 10;
+}
+
+// Takes the bytes of a body that nobody wants: keeps only a position and a
+// size, so a drained body costs no memory.
+class TNetBodySink : public rtl::TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t count) override {
+    position_ += count;
+    size_ = std::max(size_, position_);
+    return count;
+  }
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
+    int64_t base = origin == rtl::soBeginning ? 0 : origin == rtl::soCurrent ? position_ : size_;
+    position_ = std::max<int64_t>(0, base + offset);
+    return position_;
+  }
+  int64_t Size() override { return size_; }
+  void SetSize(int64_t size) override {
+    size_ = std::max<int64_t>(0, size);
+    position_ = std::min(position_, size_);
+  }
+
+ private:
+  int64_t position_ = 0;
+  int64_t size_ = 0;
+};
+
+}  // namespace
+
+const char* HTTPProtocolVersionText(TNetHTTPProtocolVersion version) {
+  return version == pv1_0 ? "1.0" : "1.1";
+}
+
+TNetHTTPResponse::TNetHTTPResponse(TNetTCPConnection* client, TNetHTTPVersionQuery client_version)
+    : client_(client), client_version_(std::move(client_version)) {}
+
+void TNetHTTPResponse::SetStatusLine(std::string line) {
+  status_line_ = std::move(line);
+  // The code is the token after the first blank: 'HTTP/1.1 200 OK' -> "200".
+  std::string rest = status_line_;
+  rtl::Fetch(rest, " ");
+  rest = rtl::Trim(rest);
+  std::string token = rtl::Fetch(rest, " ");
+  int64_t code = -1;
+  status_code_ = ParseDecimal(token, std::numeric_limits<int32_t>::max(), code)
+                     ? static_cast<int32_t>(code)
+                     : -1;
+}
+
+bool TNetHTTPResponse::IsInterim() const {
+  return status_code_ >= 100 && status_code_ <= 199 && status_code_ != 101;
+}
+
+bool TNetHTTPResponse::ConnectionReusable() {
+  if (status_line_.size() > 5) {
+    std::string version = status_line_.substr(5, 3);
+    if (rtl::SameText(version, "1.0")) {
+      status_version_ = pv1_0;
+    } else if (rtl::SameText(version, "1.1")) {
+      status_version_ = pv1_1;
+    }
+  }
+  client_->CheckForDisconnect(false);
+  bool reusable = client_->Connected();
+  if (reusable) {
+    TNetHTTPProtocolVersion version = client_version_ ? client_version_() : pv1_1;
+    if (version == pv1_0) {
+      reusable = ListsToken(Connection(), "KEEP-ALIVE") || ListsToken(ProxyConnection(), "KEEP-ALIVE");
+    } else {
+      reusable = !ListsToken(Connection(), "CLOSE") && !ListsToken(ProxyConnection(), "CLOSE");
+    }
+  }
+  // Bytes of this response still on the wire would be read as the next
+  // response; after 101 the connection speaks another protocol.
+  return reusable && !unread_ && status_code_ != 101;
+}
+
+void TNetHTTPResponse::ReadStatusLine() {
+  std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
+  // An empty line that the connection marks as cut off means the peer closed
+  // in the middle of it.
+  if (line.empty() && client_->ReadLnTimedOut()) throw ENetConnClosedGracefully();
+  SetStatusLine(std::move(line));
+}
+
+// Counts one line of a head (with its line end) and enforces the bound. The
+// connection is closed first: the rest of the head is never read.
+void TNetHTTPResponse::ChargeHead(size_t line_length) {
+  head_bytes_ += static_cast<int64_t>(line_length) + 2;
+  if (head_bytes_ > kMaxResponseHeadBytes) {
+    client_->Disconnect();
+    throw ENetHTTPHeadTooLarge();
+  }
+}
+
+void TNetHTTPResponse::ReadResponseHead() {
+  // Interim answers share one bound with the final head after them, so an
+  // endless run of them ends too.
+  bool continuing = interim_run_;
+  interim_run_ = false;
+  if (!continuing) head_bytes_ = 0;
+  unread_ = true;
+  framing_ = kNoBody;
+  ChargeHead(status_line_.size());
+
+  WireHeaders().Clear();
+  try {
+    for (;;) {
+      std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
+      if (line.empty()) {
+        if (client_->ReadLnTimedOut()) client_->Disconnect();  // closed mid-line
+        break;
+      }
+      ChargeHead(line.size());
+      WireHeaders().Add(std::move(line));
+    }
+  } catch (const ENetConnClosedGracefully&) {
+    // A head cut short by the peer's close counts with the lines read so far.
+    client_->Disconnect();
+  }
+  ParseHeaders();
+  DecideFraming();
+  interim_run_ = IsInterim();
+}
+
+// Chooses the framing of the body (RFC 7230, section 3.3.3): no body for 1xx,
+// 204 and 304; the chunked coding over any Content-Length; then a length that
+// all "Content-Length" values agree on; else the body runs until the close.
+void TNetHTTPResponse::DecideFraming() {
+  bool chunked =
+      rtl::FirstOccurrence("chunked", rtl::LowerCase(WireHeaders().GetValue("Transfer-Encoding"))) > 0;
+
+  // Every "Content-Length" line, and every element of a comma list in one,
+  // must give the same value.
+  rtl::TStringList values;
+  WireHeaders().CollectValues("Content-Length", &values);
+  bool announced = false;
+  bool length_valid = false;
+  bool conflict = false;
+  int64_t length = -1;
+  std::string first;
+  for (const std::string& line : values.Lines()) {
+    std::string rest = line;
+    do {
+      std::string text = rtl::Trim(rtl::Fetch(rest, ","));
+      int64_t value = -1;
+      bool valid = ParseDecimal(text, std::numeric_limits<int64_t>::max(), value);
+      std::string normal = valid ? std::to_string(value) : text;
+      if (!announced) {
+        announced = true;
+        first = normal;
+        length_valid = valid;
+        length = value;
+      } else if (normal != first) {
+        conflict = true;
+      }
+    } while (!rest.empty());
+  }
+
+  bool no_body_status = (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||
+                        status_code_ == 304;
+  if (no_body_status) {
+    framing_ = kNoBody;
+    // A body announced where none may follow leaves the connection's state
+    // unknown: it is not used again.
+    unread_ = chunked || (length_valid && length > 0) || conflict;
+  } else if (chunked) {
+    framing_ = kChunked;
+  } else if (conflict) {
+    client_->Disconnect();
+    throw ENetHTTPConflictingContentLength();
+  } else if (length_valid && length > 0) {
+    framing_ = kLength;
+    body_length_ = length;
+  } else if (length_valid) {
+    framing_ = kNoBody;
+    unread_ = false;
+  } else {
+    framing_ = kUntilClose;
+  }
+}
+
+void TNetHTTPResponse::ReadBody() {
+  if (body_stream_ == nullptr) return;
+  switch (framing_) {
+    case kNoBody:
+      return;
+    case kLength:
+      ReadKnownLength(*body_stream_, body_length_);
+      break;
+    case kChunked:
+      client_->DoStatus(hsStatusText, {"Chunk Started"});
+      ReadChunked(*body_stream_);
+      break;
+    case kUntilClose:
+      client_->ReadStream(*body_stream_, -1, true);
+      break;
+  }
+  framing_ = kNoBody;
+  unread_ = false;
+}
+
+void TNetHTTPResponse::DrainBody() {
+  rtl::TStream* previous = body_stream_;
+  TNetBodySink sink;
+  body_stream_ = &sink;
+  try {
+    ReadBody();
+  } catch (...) {
+    body_stream_ = previous;
+    throw;
+  }
+  body_stream_ = previous;
+}
+
+// Reads exactly `length` bytes. A close before the end keeps what arrived in
+// the stream and fails: a short body is never reported whole.
+void TNetHTTPResponse::ReadKnownLength(rtl::TStream& stream, int64_t length) {
+  int64_t remaining = length;
+  try {
+    while (remaining > 0) {
+      int64_t piece = std::min(remaining, kMaxReadPiece);
+      int64_t before = stream.Position();
+      client_->ReadStream(stream, piece, false);
+      // A connection that was already closed returns what it had buffered
+      // without raising.
+      if (stream.Position() - before < piece) throw ENetHTTPBodyIncomplete();
+      remaining -= piece;
+    }
+  } catch (const ENetConnClosedGracefully&) {
+    // The bytes of the last partial block are still in the input buffer.
+    client_->ReadStream(stream, -1, true);
+    throw ENetHTTPBodyIncomplete();
+  }
+}
+
+// One line of the chunked framing; the peer's close here cuts the body short.
+std::string TNetHTTPResponse::ReadBodyLine() {
+  std::string line;
+  try {
+    line = client_->ReadLn("\n", -1, LineLimit(*client_));
+  } catch (const ENetConnClosedGracefully&) {
+    throw ENetHTTPBodyIncomplete();
+  }
+  if (line.empty() && client_->ReadLnTimedOut()) throw ENetHTTPBodyIncomplete();
+  return line;
+}
+
+// The chunked transfer coding (RFC 7230, section 4.1): size lines in
+// hexadecimal, with optional ";name=value" extensions that are ignored, each
+// chunk's data followed by a line end, a last chunk of size 0, then the trailer.
+void TNetHTTPResponse::ReadChunked(rtl::TStream& stream) {
+  for (;;) {
+    std::string size_line = ReadBodyLine();
+    std::string rest = rtl::Trim(size_line);
+    std::string digits = rtl::Trim(rtl::Fetch(rest, ";"));
+    rest = digits;
+    digits = rtl::Fetch(rest, " ");
+    if (digits.empty()) throw ENetHTTPInvalidChunkedBody();
+    int64_t size = 0;
+    for (char c : digits) {
+      if (!IsHexDigit(c) || size > (std::numeric_limits<int64_t>::max() >> 4)) {
+        throw ENetHTTPInvalidChunkedBody();
+      }
+      size = (size << 4) | HexValue(c);
+    }
+    if (size == 0) break;
+    ReadKnownLength(stream, size);
+    if (!ReadBodyLine().empty()) throw ENetHTTPInvalidChunkedBody();
+  }
+  ReadTrailer();
+}
+
+// Trailer lines after the last chunk are read and dropped up to the empty line
+// that ends the message, within the head bound. A close here loses no body
+// byte, so it ends the body quietly.
+void TNetHTTPResponse::ReadTrailer() {
+  head_bytes_ = 0;
+  try {
+    for (;;) {
+      std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
+      if (line.empty()) return;
+      ChargeHead(line.size());
+    }
+  } catch (const ENetConnClosedGracefully&) {
+  }
+}
+
+}  // namespace meridian::net

@@ -1,0 +1,93 @@
+#include "http/request_header_info.h"
+
+#include "auth/basic_authentication.h"
+#include "http/header_values.h"
+#include "http/http_date.h"
+#include "rtl/text.h"
+
+namespace meridian::net {
+
+TNetRequestHeaderInfo::TNetRequestHeaderInfo() { TNetRequestHeaderInfo::Clear(); }
+
+TNetRequestHeaderInfo::~TNetRequestHeaderInfo() = default;
+
+void TNetRequestHeaderInfo::Assign(const rtl::TPersistent& source) {
+  const auto* request = dynamic_cast<const TNetRequestHeaderInfo*>(&source);
+  if (request == nullptr) {
+    TNetEntityHeaderInfo::Assign(source);
+    return;
+  }
+  accept_ = request->accept_;
+  accept_char_set_ = request->accept_char_set_;
+  accept_encoding_ = request->accept_encoding_;
+  accept_language_ = request->accept_language_;
+  from_ = request->from_;
+  password_ = request->password_;
+  referer_ = request->referer_;
+  user_agent_ = request->user_agent_;
+  username_ = request->username_;
+  basic_authentication_ = request->basic_authentication_;
+}
+
+void TNetRequestHeaderInfo::SetAuthenticator(std::unique_ptr<TNetAuthentication> authenticator) {
+  authenticator_ = std::move(authenticator);
+}
+
+void TNetRequestHeaderInfo::Clear() {
+  accept_ = "text/html, */*";
+  accept_char_set_.clear();
+  user_agent_ = "Mozilla/3.0 (compatible; Meridian Library)";
+  basic_authentication_ = false;
+  TNetEntityHeaderInfo::Clear();
+}
+
+void TNetRequestHeaderInfo::ParseHeaders() {
+  const TNetHeaderList& wire = WireHeaders();
+  accept_ = wire.GetValue("Accept");
+  accept_char_set_ = wire.GetValue("Accept-Charset");
+  accept_encoding_ = wire.GetValue("Accept-Encoding");
+  accept_language_ = wire.GetValue("Accept-Language");
+  host_ = wire.GetValue("Host");
+  from_ = wire.GetValue("From");
+  referer_ = wire.GetValue("Referer");
+  user_agent_ = wire.GetValue("User-Agent");
+
+  // 'bytes=100-200': the unit, then the first and the last byte.
+  std::string range = wire.GetValue("Range");
+  if (!range.empty()) {
+    rtl::Fetch(range, "=");
+    SetContentRangeStart(RangeBound(rtl::Fetch(range, "-")));
+    SetContentRangeEnd(RangeBound(rtl::Fetch(range, " ")));
+  }
+  TNetEntityHeaderInfo::ParseHeaders();
+}
+
+void TNetRequestHeaderInfo::ComposeHeaders() {
+  TNetEntityHeaderInfo::ComposeHeaders();
+  TNetHeaderList& wire = WireHeaders();
+  SetHeader(wire, "Proxy-Connection", proxy_connection_);
+  SetHeader(wire, "Host", host_);
+  SetHeader(wire, "Accept", accept_);
+  SetHeader(wire, "Accept-Charset", accept_char_set_);
+  SetHeader(wire, "Accept-Encoding", accept_encoding_);
+  SetHeader(wire, "Accept-Language", accept_language_);
+  SetHeader(wire, "From", from_);
+  SetHeader(wire, "Referer", referer_);
+  SetHeader(wire, "User-Agent", user_agent_);
+  if (LastModified() > 0) SetHeader(wire, "If-Modified-Since", FormatHttpDate(LastModified(), false));
+
+  if (ContentRangeStart() != 0 || ContentRangeEnd() != 0) {
+    std::string range = "bytes=" + std::to_string(ContentRangeStart()) + "-";
+    if (ContentRangeEnd() != 0) range += std::to_string(ContentRangeEnd());
+    SetHeader(wire, "Range", range);
+  }
+
+  if (!authenticator_ && basic_authentication_) {
+    authenticator_ = std::make_unique<TNetBasicAuthentication>();
+    authenticator_->Params().SetValue("Username", username_);
+    authenticator_->Params().SetValue("Password", password_);
+  }
+  if (authenticator_) SetHeader(wire, "Authorization", authenticator_->AuthorizationValue());
+}
+
+}  // namespace meridian::net

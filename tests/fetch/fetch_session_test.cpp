@@ -1,0 +1,220 @@
+#include "fetch_session.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "http/loopback_server.h"
+#include "output_stream.h"
+
+namespace meridian::fetch {
+namespace {
+
+using net::testing::LoopbackServer;
+using net::testing::ReceivedRequest;
+using net::testing::Reply;
+using net::testing::Response;
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// Runs meridian-fetch's session with its output in a file of a temporary
+// folder that the fixture removes.
+class FetchRun : public ::testing::Test {
+ protected:
+  struct Result {
+    int32_t code;
+    std::string out;
+    std::string err;
+  };
+
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() / (std::string("fetch_test_") + info->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void WriteFile(const std::string& name, const std::string& content) const {
+    std::ofstream(Path(name), std::ios::binary) << content;
+  }
+
+  Result Run(std::vector<std::string> args) {
+    const std::string out_path = Path("out");
+    std::ostringstream err;
+    int32_t code;
+    {
+      TFetchOutputStream out(out_path);
+      TFetchSession session(ParseFetchOptions(args), out, err);
+      code = session.Run();
+    }
+    return {code, ReadFile(out_path), err.str()};
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(FetchRun, IncludeWritesTheHeadAsReceivedThenTheBody) {
+  const std::string reply = Response("HTTP/1.1 200 OK", "hello", "X-Odd:spacing\r\n");
+  LoopbackServer server({Reply{reply, false}});
+  const Result r = Run({"-i", server.Url("/a")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ(reply, r.out);
+}
+
+TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
+  const std::string page = Response("HTTP/1.1 404 Not Found", "no such page");
+  const struct {
+    const char* name;
+    std::string reply;
+    std::vector<std::string> args;
+    int32_t code;
+    std::string out;
+  } cases[] = {
+      {"error page without -f", page, {}, 0, "no such page"},
+      {"error page with -f", page, {"-f"}, 22, ""},
+      {"redirect not followed", Response("HTTP/1.1 302 Found", "moved", "Location: /b\r\n"), {}, 0, "moved"},
+      {"short body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", {}, 18, "abc"},
+      {"nothing at all", "", {}, 52, ""},
+      {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", {}, 56, ""},
+      {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", {}, 8, ""},
+      {"chunked with extensions", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3;x=y\r\nabc\r\n0\r\n\r\n", {}, 0, "abc"},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server({Reply{c.reply, true}});
+    std::vector<std::string> args = c.args;
+    args.push_back(server.Url("/a"));
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << c.name << ": " << r.err;
+    EXPECT_EQ(c.out, r.out) << c.name;
+    if (c.code != 0) {
+      EXPECT_EQ(0u, r.err.find("meridian-fetch: (" + std::to_string(c.code) + ") ")) << r.err;
+    }
+  }
+}
+
+// Answers "/r/N" with a redirect to "/r/N+1" and every other path with "done".
+LoopbackServer::Handler RedirectChain() {
+  return [](const ReceivedRequest& request, size_t) {
+    const size_t at = request.head.find("/r/");
+    if (at == std::string::npos || at > request.head.find('\n')) return Reply{Response("HTTP/1.1 200 OK", "done"), false};
+    const int n = std::stoi(request.head.substr(at + 3));
+    const std::string next = n >= 3 ? "/end" : "/r/" + std::to_string(n + 1);
+    return Reply{Response("HTTP/1.1 302 Found", "moved", "Location: " + next + "\r\n"), false};
+  };
+}
+
+TEST_F(FetchRun, FollowsRedirectsWithinTheBound) {
+  LoopbackServer server(RedirectChain());
+  const Result r = Run({"-L", "-w", " %{http_code} %{url_effective}", server.Url("/r/1")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("done 200 " + server.Url("/end"), r.out);
+  EXPECT_EQ(1, server.Connections());
+
+  LoopbackServer bounded(RedirectChain());
+  const Result over = Run({"-L", "--max-redirs", "2", bounded.Url("/r/1")});
+  EXPECT_EQ(47, over.code);
+  EXPECT_EQ("meridian-fetch: (47) Maximum (2) redirects followed\n", over.err);
+  EXPECT_EQ("", over.out);
+}
+
+TEST_F(FetchRun, PostAnsweredBySeeOtherGoesOnAsGet) {
+  LoopbackServer server([](const ReceivedRequest& request, size_t index) {
+    if (index == 0) return Reply{Response("HTTP/1.1 303 See Other", "", "Location: /result\r\n"), false};
+    return Reply{Response("HTTP/1.1 200 OK", request.head.substr(0, request.head.find(' '))), false};
+  });
+  WriteFile("form.txt", "a=1\r\n&b=2\n");
+  const Result r = Run({"-L", "-d", "@" + Path("form.txt"), "-d", "c=3", server.Url("/form")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("GET", r.out);
+  const std::vector<ReceivedRequest> requests = server.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("a=1&b=2&c=3", requests[0].body);
+  EXPECT_NE(std::string::npos, requests[0].head.find("Content-Type: application/x-www-form-urlencoded\r\n"));
+}
+
+TEST_F(FetchRun, SeveralUrlsShareOneConnectionAndHeadersReplaceDefaults) {
+  LoopbackServer server([](const ReceivedRequest&, size_t index) {
+    return Reply{Response("HTTP/1.1 200 OK", "part" + std::to_string(index)), false};
+  });
+  const Result r = Run({"-H", "User-Agent: probe/1", "-H", "Content-Type:", "-H", "X-Extra: yes",
+                        server.Url("/a"), server.Url("/b"), server.Url("/c")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("part0part1part2", r.out);
+  EXPECT_EQ(1, server.Connections());
+  const std::string head = server.Requests().at(0).head;
+  EXPECT_NE(std::string::npos, head.find("\r\nUser-Agent: probe/1\r\n")) << head;
+  EXPECT_EQ(std::string::npos, head.find("Mozilla")) << head;
+  EXPECT_EQ(std::string::npos, head.find("Content-Type")) << head;
+  EXPECT_NE(std::string::npos, head.find("\r\nX-Extra: yes\r\n")) << head;
+}
+
+TEST_F(FetchRun, CookieJarCarriesCookiesToTheNextRun) {
+  LoopbackServer server([](const ReceivedRequest&, size_t) {
+    return Reply{Response("HTTP/1.1 200 OK", "ok", "Set-Cookie: sid=42; path=/\r\n"), false};
+  });
+  ASSERT_EQ(0, Run({"-c", Path("jar"), server.Url("/login")}).code);
+  EXPECT_NE(std::string::npos, ReadFile(Path("jar")).find("\tsid\t42\n")) << ReadFile(Path("jar"));
+  ASSERT_EQ(0, Run({"-b", Path("jar"), server.Url("/page")}).code);
+  const std::vector<ReceivedRequest> requests = server.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(std::string::npos, requests[0].head.find("Cookie:"));
+  EXPECT_NE(std::string::npos, requests[1].head.find("\r\nCookie: sid=42\r\n")) << requests[1].head;
+}
+
+TEST_F(FetchRun, UploadsAFileWithPutAndRefusesAMissingOne) {
+  LoopbackServer server({Reply{Response("HTTP/1.1 201 Created", ""), false}});
+  WriteFile("up.bin", std::string("\0\1\2line\n", 8));
+  const Result r = Run({"-T", Path("up.bin"), server.Url("/dir/")});
+  EXPECT_EQ(0, r.code) << r.err;
+  const ReceivedRequest request = server.Requests().at(0);
+  EXPECT_EQ(0u, request.head.find("PUT /dir/up.bin HTTP/1.1\r\n")) << request.head;
+  EXPECT_EQ(std::string("\0\1\2line\n", 8), request.body);
+
+  const Result missing = Run({"-T", Path("absent"), server.Url("/dir/")});
+  EXPECT_EQ(26, missing.code);
+}
+
+TEST_F(FetchRun, MaxTimeEndsAStalledTransferWithinASecond) {
+  // Announces ten bytes, sends three and then nothing.
+  LoopbackServer server({Reply{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", false}});
+  const auto start = std::chrono::steady_clock::now();
+  const Result r = Run({"-m", "0.5", server.Url("/slow")});
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(28, r.code) << r.err;
+  EXPECT_EQ("abc", r.out);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+  EXPECT_EQ(0u, r.err.find("meridian-fetch: (28) Operation timed out after ")) << r.err;
+
+  LoopbackServer quiet({Reply{"HTTP/1.1 200 OK\r\n", false}});
+  EXPECT_EQ(28, Run({"--read-timeout", "0.2", quiet.Url("/slow")}).code);
+}
+
+TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {
+  const struct {
+    const char* url;
+    int32_t code;
+  } cases[] = {
+      {"http://127.0.0.1:1/a b", 3},
+      {"http://127.0.0.1:1/a\r\nX-Injected: 1", 3},
+      {"http://:80/", 3},
+      {"http://127.0.0.1:99999/", 3},
+      {"ftp://127.0.0.1/", 1},
+      {"https://127.0.0.1:1/", 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.code, Run({c.url}).code) << c.url;
+  }
+}
+
+}  // namespace
+}  // namespace meridian::fetch

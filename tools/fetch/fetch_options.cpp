@@ -1,0 +1,216 @@
+// Option table and parsing of the meridian-fetch command line.
+#include "fetch_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string_view>
+
+namespace meridian::fetch {
+
+namespace {
+
+using Setter = std::function<void(TFetchOptions&, const std::string&)>;
+
+struct OptionSpec {
+  char short_name;  // 0: long form only
+  const char* long_name;
+  bool takes_value;
+  Setter set;
+};
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+double ParseSeconds(const std::string& option, const std::string& value) {
+  double seconds = 0;
+  const char* end = value.data() + value.size();
+  const auto [ptr, ec] = std::from_chars(value.data(), end, seconds);
+  if (value.empty() || ec != std::errc() || ptr != end || !std::isfinite(seconds) || seconds < 0) {
+    throw EFetchUsage("option " + option + ": expected a proper numerical parameter");
+  }
+  return seconds;
+}
+
+int32_t ParseCount(const std::string& option, const std::string& value) {
+  int32_t count = 0;
+  const char* end = value.data() + value.size();
+  const auto [ptr, ec] = std::from_chars(value.data(), end, count);
+  if (value.empty() || ec != std::errc() || ptr != end || count < -1) {
+    throw EFetchUsage("option " + option + ": expected a proper numerical parameter");
+  }
+  return count;
+}
+
+const std::vector<OptionSpec>& Options() {
+  static const std::vector<OptionSpec> options = {
+      {'o', "output", true, [](TFetchOptions& o, const std::string& v) { o.output_file = v; }},
+      {'i', "include", false, [](TFetchOptions& o, const std::string&) { o.include = true; }},
+      {'I', "head", false, [](TFetchOptions& o, const std::string&) { o.head = true; }},
+      {'X', "request", true,
+       [](TFetchOptions& o, const std::string& v) {
+         if (v.empty() || v.find_first_of(" \t\r\n") != std::string::npos) {
+           throw EFetchUsage("option --request: not a method word");
+         }
+         o.method = v;
+       }},
+      {'d', "data", true, [](TFetchOptions& o, const std::string& v) { o.data.push_back(v); }},
+      {'T', "upload-file", true, [](TFetchOptions& o, const std::string& v) { o.upload_file = v; }},
+      {'H', "header", true,
+       [](TFetchOptions& o, const std::string& v) {
+         if (HasLineBreak(v)) throw EFetchUsage("option --header: a header must not hold a line break");
+         if (v.find(':') == std::string::npos) throw EFetchUsage("option --header: expected \"Name: value\"");
+         o.headers.push_back(v);
+       }},
+      {'A', "user-agent", true,
+       [](TFetchOptions& o, const std::string& v) {
+         if (HasLineBreak(v)) throw EFetchUsage("option --user-agent: must not hold a line break");
+         o.user_agent = v;
+       }},
+      {'e', "referer", true,
+       [](TFetchOptions& o, const std::string& v) {
+         if (HasLineBreak(v)) throw EFetchUsage("option --referer: must not hold a line break");
+         o.referer = v;
+       }},
+      {'L', "location", false, [](TFetchOptions& o, const std::string&) { o.follow = true; }},
+      {0, "max-redirs", true,
+       [](TFetchOptions& o, const std::string& v) { o.max_redirects = ParseCount("--max-redirs", v); }},
+      {'0', "http1.0", false, [](TFetchOptions& o, const std::string&) { o.http10 = true; }},
+      {'x', "proxy", true, [](TFetchOptions& o, const std::string& v) { o.proxy = v; }},
+      {0, "connect-timeout", true,
+       [](TFetchOptions& o, const std::string& v) { o.connect_timeout = ParseSeconds("--connect-timeout", v); }},
+      {0, "read-timeout", true,
+       [](TFetchOptions& o, const std::string& v) { o.read_timeout = ParseSeconds("--read-timeout", v); }},
+      {'m', "max-time", true,
+       [](TFetchOptions& o, const std::string& v) { o.max_time = ParseSeconds("--max-time", v); }},
+      {'b', "cookie", true, [](TFetchOptions& o, const std::string& v) { o.cookie_file = v; }},
+      {'c', "cookie-jar", true, [](TFetchOptions& o, const std::string& v) { o.cookie_jar = v; }},
+      {'f', "fail", false, [](TFetchOptions& o, const std::string&) { o.fail = true; }},
+      {'s', "silent", false, [](TFetchOptions& o, const std::string&) { o.silent = true; }},
+      {'v', "verbose", false, [](TFetchOptions& o, const std::string&) { o.verbose = true; }},
+      {'#', "progress-bar", false, [](TFetchOptions& o, const std::string&) { o.progress_bar = true; }},
+      {'w', "write-out", true, [](TFetchOptions& o, const std::string& v) { o.write_out = v; }},
+      {'h', "help", false, [](TFetchOptions& o, const std::string&) { o.help = true; }},
+      {0, "version", false, [](TFetchOptions& o, const std::string&) { o.version = true; }},
+  };
+  return options;
+}
+
+const OptionSpec* FindLong(std::string_view name) {
+  for (const OptionSpec& spec : Options()) {
+    if (name == spec.long_name) return &spec;
+  }
+  return nullptr;
+}
+
+const OptionSpec* FindShort(char name) {
+  for (const OptionSpec& spec : Options()) {
+    if (spec.short_name != 0 && spec.short_name == name) return &spec;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TFetchOptions ParseFetchOptions(const std::vector<std::string>& args) {
+  TFetchOptions options;
+  bool options_ended = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      options.urls.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    auto take_value = [&](const std::string& shown) -> std::string {
+      if (i + 1 >= args.size()) throw EFetchUsage("option " + shown + ": requires parameter");
+      return args[++i];
+    };
+    if (arg[1] == '-') {
+      const OptionSpec* spec = FindLong(std::string_view(arg).substr(2));
+      if (spec == nullptr) throw EFetchUsage("option " + arg + ": is unknown");
+      spec->set(options, spec->takes_value ? take_value(arg) : std::string());
+      continue;
+    }
+    // A group of short options; one that takes a value ends the group and
+    // takes the rest of the argument, or the next argument.
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const std::string shown = std::string("-") + arg[k];
+      const OptionSpec* spec = FindShort(arg[k]);
+      if (spec == nullptr) throw EFetchUsage("option " + shown + ": is unknown");
+      if (!spec->takes_value) {
+        spec->set(options, std::string());
+        continue;
+      }
+      spec->set(options, k + 1 < arg.size() ? arg.substr(k + 1) : take_value(shown));
+      break;
+    }
+  }
+  if (options.urls.empty() && !options.help && !options.version) throw EFetchUsage("no URL specified");
+  return options;
+}
+
+int32_t SecondsToMilliseconds(double seconds) {
+  if (seconds <= 0) return 0;
+  const double ms = std::ceil(seconds * 1000.0);
+  if (ms >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(ms);
+}
+
+const std::string& FetchHelpText() {
+  static const std::string text =
+      "Usage: meridian-fetch [options] URL [URL ...]\n"
+      "Fetches each URL in turn over one client, reusing a kept-alive connection,\n"
+      "and writes the bodies one after another to the output.\n"
+      "\n"
+      " -o, --output FILE        Write to FILE instead of standard output\n"
+      " -i, --include            Write the status line and headers before each body\n"
+      " -I, --head               Send HEAD and write the status line and headers only\n"
+      " -X, --request METHOD     Method word: GET, HEAD, POST, PUT, OPTIONS, TRACE, DELETE\n"
+      " -d, --data TEXT|@FILE    POST TEXT, or FILE's content without its line breaks;\n"
+      "                          given more than once, the pieces are joined by \"&\"\n"
+      " -T, --upload-file FILE   PUT FILE (a URL ending in \"/\" gets FILE's name added)\n"
+      " -H, --header \"N: V\"      Send this header line (repeatable); a known name\n"
+      "                          replaces the default, \"N:\" alone removes it\n"
+      " -A, --user-agent TEXT    User-Agent to send\n"
+      " -e, --referer URL        Referer to send\n"
+      " -L, --location           Follow redirects\n"
+      "     --max-redirs N       Follow at most N redirects (default 50; -1: no bound)\n"
+      " -0, --http1.0            Use HTTP/1.0\n"
+      " -x, --proxy [http://][USER:PASSWORD@]HOST:PORT\n"
+      "                          Go through this HTTP proxy\n"
+      "     --connect-timeout S  Seconds allowed for connecting (fractions allowed)\n"
+      "     --read-timeout S     Seconds allowed for each wait for data\n"
+      " -m, --max-time S         Seconds allowed for the whole run\n"
+      " -b, --cookie FILE        Load cookies from FILE (Netscape cookie file; a\n"
+      "                          missing file is ignored)\n"
+      " -c, --cookie-jar FILE    Save the cookies to FILE at the end\n"
+      " -f, --fail               Fail with exit code 22 on an HTTP status of 400 or more,\n"
+      "                          writing no error page\n"
+      " -s, --silent             Write no error message\n"
+      " -v, --verbose            Connection events and the heads sent and received,\n"
+      "                          on standard error\n"
+      " -#, --progress-bar       A progress bar on standard error for longer transfers\n"
+      " -w, --write-out FORMAT   Write FORMAT after each transfer: %{http_code},\n"
+      "                          %{size_download}, %{url_effective}, %{time_total},\n"
+      "                          %% and \\n, \\r, \\t\n"
+      " -h, --help               This help\n"
+      "     --version            Version\n"
+      "\n"
+      "Exit codes: 0 success, 1 unsupported protocol, 2 bad command line, 3 malformed\n"
+      "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
+      "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
+      "26 local file unreadable, 28 timed out, 47 too many redirects, 52 nothing\n"
+      "received, 55 send failure, 56 receive failure.\n";
+  return text;
+}
+
+const std::string& FetchVersionText() {
+  static const std::string text = "meridian-fetch 1.0 (Meridian network library)\nProtocols: http\n";
+  return text;
+}
+
+}  // namespace meridian::fetch

@@ -1,0 +1,68 @@
+// The command line of meridian-fetch: what each option sets, the help text
+// and the version text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace meridian::fetch {
+
+// Everything the command line asks for. Time-outs are in seconds; 0 means no
+// limit.
+struct TFetchOptions {
+  std::vector<std::string> urls;
+  std::string output_file;               // -o; empty: standard output
+  bool include = false;                  // -i: each status line and head before its body
+  bool head = false;                     // -I: HEAD, the head only
+  std::string method;                    // -X: the method word; empty: chosen by the options
+  std::vector<std::string> data;         // -d: each TEXT or @FILE, joined by "&"
+  std::string upload_file;               // -T: PUT this file
+  std::vector<std::string> headers;      // -H: "Name: value", in order
+  std::optional<std::string> user_agent;  // -A
+  std::optional<std::string> referer;     // -e
+  bool follow = false;                   // -L
+  int32_t max_redirects = 50;            // --max-redirs; -1: no bound
+  bool http10 = false;                   // -0
+  std::string proxy;                     // -x: [http://][user:password@]HOST:PORT
+  double connect_timeout = 0;            // --connect-timeout
+  double read_timeout = 0;               // --read-timeout
+  double max_time = 0;                   // -m: deadline for the whole run
+  std::string cookie_file;               // -b: cookies to load
+  std::string cookie_jar;                // -c: where the cookies go at the end
+  bool fail = false;                     // -f
+  bool silent = false;                   // -s
+  bool verbose = false;                  // -v
+  bool progress_bar = false;             // -#
+  std::string write_out;                 // -w
+  bool help = false;                     // -h
+  bool version = false;                  // --version
+};
+
+// A command line that cannot be used: the message names the option.
+class EFetchUsage : public std::exception {
+ public:
+  explicit EFetchUsage(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// Reads the arguments after the program name. Short options may be grouped
+// ("-sL") and take their value attached ("-ofile") or as the next argument;
+// "--" ends the options. Every argument that is no option is a URL.
+// Throws EFetchUsage for an unknown option, a missing or unreadable value, a
+// header or method with a line break, or (unless -h or --version is given)
+// no URL.
+TFetchOptions ParseFetchOptions(const std::vector<std::string>& args);
+
+// Seconds as whole milliseconds for the transport's time-outs, at least 1 for
+// a positive value and at most the largest 32-bit count; 0 stays 0.
+int32_t SecondsToMilliseconds(double seconds);
+
+const std::string& FetchHelpText();
+const std::string& FetchVersionText();
+
+}  // namespace meridian::fetch

@@ -1,0 +1,463 @@
+// The run of meridian-fetch: client set-up, one transfer per URL, the mapping
+// of every outcome to output, error line and exit code.
+#include "fetch_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <sstream>
+
+#include "cookie_file.h"
+#include "deadline.h"
+#include "http/cookie_manager.h"
+#include "http/http_client.h"
+#include "http/proxy_connection_info.h"
+#include "net/exceptions.h"
+#include "output_stream.h"
+#include "progress_bar.h"
+#include "rtl/text.h"
+#include "traffic_watch.h"
+#include "transport/io_handler_socket.h"
+#include "transport/socket_handle.h"
+#include "uri/uri.h"
+#include "write_out.h"
+
+namespace meridian::fetch {
+
+namespace {
+
+using net::TNetHTTPMethod;
+
+// The methods the client can send, by their word.
+TNetHTTPMethod MethodFromWord(const std::string& word) {
+  static const std::pair<const char*, TNetHTTPMethod> kMethods[] = {
+      {"GET", net::hmGet},   {"HEAD", net::hmHead},       {"POST", net::hmPost},    {"PUT", net::hmPut},
+      {"OPTIONS", net::hmOptions}, {"TRACE", net::hmTrace}, {"DELETE", net::hmDelete},
+  };
+  for (const auto& [name, method] : kMethods) {
+    if (word == name) return method;
+  }
+  throw EFetchError(fxUsage, "option --request: the method " + word + " is not supported");
+}
+
+bool IsDecimal(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+std::string ReadWholeFile(const std::string& file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  std::ostringstream content;
+  if (in) content << in.rdbuf();
+  if (!in || in.bad()) throw EFetchError(fxReadError, "Failed to open/read local data from file/application");
+  return content.str();
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The URL as the client gets it: "http://" put in front of a URL that names
+// no scheme; refused when it holds blanks or control bytes, names another
+// scheme, or has no host or a port that is no port number.
+std::string CheckedURL(const std::string& url) {
+  for (unsigned char c : url) {
+    if (c <= 0x20 || c == 0x7f) throw EFetchError(fxMalformedURL, "URL rejected: Malformed input to a URL function");
+  }
+  const size_t scheme_end = url.find("://");
+  std::string full = scheme_end == std::string::npos ? "http://" + url : url;
+  const std::string scheme = full.substr(0, full.find("://"));
+  if (!rtl::SameText(scheme, "http") && !rtl::SameText(scheme, "https")) {
+    throw EFetchError(fxUnsupportedProtocol, "Protocol \"" + scheme + "\" not supported");
+  }
+  const net::TNetURI uri(full);
+  if (uri.Host().empty()) throw EFetchError(fxMalformedURL, "No host part in the URL");
+  if (!uri.Port().empty() && (!IsDecimal(uri.Port()) || uri.Port().size() > 5 || std::stoi(uri.Port()) == 0 ||
+                              std::stoi(uri.Port()) > 65535)) {
+    throw EFetchError(fxMalformedURL, "Port number was not a decimal number between 1 and 65535");
+  }
+  return full;
+}
+
+}  // namespace
+
+TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err)
+    : options_(std::move(options)), out_(out), err_(err) {}
+
+TFetchSession::~TFetchSession() {
+  // The client's last events still reach the deadline and the watch, and the
+  // watchdog must not outlive the socket stack.
+  if (deadline_) deadline_->Stop();
+  http_.reset();
+}
+
+int32_t TFetchSession::Run() {
+  deadline_ = std::make_unique<TFetchDeadline>(options_.max_time);
+  int32_t result = fxOK;
+  try {
+    Configure();
+    PrepareUpload();
+  } catch (const std::exception& e) {
+    return Fail(DescribeFailure(e, {}));
+  }
+  for (const std::string& url : options_.urls) {
+    const int32_t code = Transfer(url);
+    if (result == fxOK) result = code;
+    if (deadline_->Passed()) break;
+  }
+  try {
+    if (!options_.cookie_jar.empty() && http_->CookieManager() != nullptr) {
+      SaveCookieFile(options_.cookie_jar, *http_->CookieManager());
+    }
+  } catch (const std::exception& e) {
+    // The transfers are done; a jar that cannot be written is only reported.
+    if (!options_.silent) err_ << "meridian-fetch: " << e.what() << '\n';
+  }
+  try {
+    out_.Flush();
+  } catch (const std::exception& e) {
+    const int32_t code = Fail(DescribeFailure(e, {}));
+    if (result == fxOK) result = code;
+  }
+  return result;
+}
+
+void TFetchSession::Configure() {
+  connect_timeout_ms_ = SecondsToMilliseconds(options_.connect_timeout);
+  read_timeout_ms_ = SecondsToMilliseconds(options_.read_timeout);
+
+  http_ = std::make_unique<net::TNetHTTP>();
+  net::TNetHTTP& http = *http_;
+  http.SetProtocolVersion(options_.http10 ? net::pv1_0 : net::pv1_1);
+  http.SetHandleRedirects(options_.follow);
+  // The client counts passes: N redirects followed take N + 1 of them.
+  const int32_t max_redirects = options_.max_redirects < 0 ? std::numeric_limits<int32_t>::max() - 1
+                                                           : options_.max_redirects;
+  http.SetRedirectMaximum(std::min(max_redirects, std::numeric_limits<int32_t>::max() - 1) + 1);
+  // The responses' cookies are kept only when a cookie file is in play.
+  http.SetAllowCookies(false);
+  if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
+    auto* manager = new net::TNetCookieManager(http_.get());  // owned by the client as a component
+    http.SetCookieManager(manager);
+    if (!options_.cookie_file.empty()) LoadCookieFile(options_.cookie_file, *manager);
+  }
+
+  watch_ = std::make_unique<TFetchTrafficWatch>(options_.verbose ? &err_ : nullptr);
+  http.SetIntercept(watch_.get());
+  if (options_.progress_bar) progress_ = std::make_unique<TFetchProgressBar>(err_);
+
+  if (!options_.proxy.empty()) {
+    std::string proxy = options_.proxy;
+    const size_t scheme_end = proxy.find("://");
+    if (scheme_end != std::string::npos) {
+      if (!rtl::SameText(proxy.substr(0, scheme_end), "http")) {
+        throw EFetchError(fxUnsupportedProtocol, "Unsupported proxy scheme for \"" + options_.proxy + "\"");
+      }
+      proxy.erase(0, scheme_end + 3);
+    }
+    if (!proxy.empty() && proxy.back() == '/') proxy.pop_back();
+    net::TNetProxyConnectionInfo& params = http.ProxyParams();
+    const size_t at = proxy.rfind('@');
+    if (at != std::string::npos) {
+      std::string user_info = proxy.substr(0, at);
+      proxy.erase(0, at + 1);
+      params.SetProxyUsername(rtl::Fetch(user_info, ":"));
+      params.SetProxyPassword(user_info);
+      params.SetBasicAuthentication(true);
+    }
+    const size_t colon = proxy.rfind(':');
+    int32_t port = 1080;
+    if (colon != std::string::npos) {
+      const std::string port_text = proxy.substr(colon + 1);
+      if (!IsDecimal(port_text) || port_text.size() > 5 || std::stoi(port_text) == 0 || std::stoi(port_text) > 65535) {
+        throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + options_.proxy + "\"");
+      }
+      port = std::stoi(port_text);
+      proxy.erase(colon);
+    }
+    if (proxy.empty()) throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + options_.proxy + "\"");
+    params.SetProxyServer(proxy);
+    params.SetProxyPort(port);
+  }
+
+  net::TNetHTTPRequest& request = http.Request();
+  if (!options_.data.empty()) request.SetContentType("application/x-www-form-urlencoded");
+  if (options_.user_agent) request.SetUserAgent(*options_.user_agent);
+  if (options_.referer) request.SetReferer(*options_.referer);
+  for (const std::string& line : options_.headers) ApplyHeader(line);
+
+  method_ = net::hmGet;
+  if (!options_.data.empty()) method_ = net::hmPost;
+  if (!options_.upload_file.empty()) method_ = net::hmPut;
+  if (options_.head) method_ = net::hmHead;
+  if (!options_.method.empty()) method_ = MethodFromWord(options_.method);
+  if (options_.http10 && (method_ == net::hmOptions || method_ == net::hmTrace || method_ == net::hmPut ||
+                          method_ == net::hmDelete)) {
+    throw EFetchError(fxUsage, "This request method is supported in HTTP 1.1");
+  }
+
+  // Connecting is bounded by the connect time-out and every later wait by the
+  // read time-out: the client connects with its ReadTimeout, so the value is
+  // switched as the connection opens and closes.
+  http.SetReadTimeout(deadline_->Bound(connect_timeout_ms_));
+  http.OnStatus = [this](rtl::TComponent*, net::TNetStatus status, const std::string& text) {
+    if (options_.verbose) err_ << "* " << text << '\n';
+    switch (status) {
+      case net::hsConnected:
+        connected_in_pass_ = true;
+        if (http_->Socket() != nullptr && http_->Socket()->Binding() != nullptr) {
+          deadline_->Watch(http_->Socket()->Binding()->Handle());
+        }
+        http_->SetReadTimeout(deadline_->Bound(read_timeout_ms_));
+        break;
+      case net::hsDisconnecting:
+        deadline_->Watch(net::kInvalidSocket);
+        break;
+      case net::hsDisconnected:
+        deadline_->Watch(net::kInvalidSocket);
+        http_->SetReadTimeout(deadline_->Bound(connect_timeout_ms_));
+        break;
+      default:
+        break;
+    }
+  };
+  http.OnWork = [this](rtl::TComponent*, net::TWorkMode mode, int64_t) {
+    if (deadline_->Active()) {
+      if (deadline_->Passed()) throw EFetchError(fxTimedOut, "Operation timed out");
+      // Only ever lowered: the client's own short waits (draining) stay.
+      http_->SetReadTimeout(deadline_->Bound(http_->ReadTimeout()));
+    }
+    if (progress_ && mode == net::wmRead) progress_->Update(out_.BodyBytes());
+  };
+
+  http.OnRedirect = [this](rtl::TComponent*, std::string&, int32_t&, bool&, TNetHTTPMethod& method) {
+    if (!options_.follow) return;
+    const net::TNetHTTPResponse& response = http_->Response();
+    EmitHead(response);
+    // A POST answered by 301, 302 or 303 goes on as a GET without a body.
+    const int32_t code = response.StatusCode();
+    if (method == net::hmPost && (code == 301 || code == 302 || code == 303)) method = net::hmGet;
+    if (http_->RedirectCount() >= http_->RedirectMaximum()) {
+      redirect_limit_hit_ = true;
+    } else {
+      out_.ArmBeforeBody();
+    }
+  };
+  out_.BeforeBody = [this] {
+    EmitHead(http_->Response());
+    if (progress_) progress_->Begin(http_->Response().LengthKnown() ? http_->Response().ContentLength() : -1);
+  };
+}
+
+// Known names set the request's own field, so that the line replaces the
+// default instead of doubling it; "Name:" with no value removes it. Other
+// lines are sent as they are.
+void TFetchSession::ApplyHeader(const std::string& line) {
+  const size_t colon = line.find(':');
+  const std::string name = rtl::Trim(line.substr(0, colon));
+  const std::string value = rtl::Trim(line.substr(colon + 1));
+  net::TNetHTTPRequest& request = http_->Request();
+  const std::pair<const char*, void (net::TNetRequestHeaderInfo::*)(std::string)> kFields[] = {
+      {"Accept", &net::TNetRequestHeaderInfo::SetAccept},
+      {"Accept-Charset", &net::TNetRequestHeaderInfo::SetAcceptCharSet},
+      {"Accept-Encoding", &net::TNetRequestHeaderInfo::SetAcceptEncoding},
+      {"Accept-Language", &net::TNetRequestHeaderInfo::SetAcceptLanguage},
+      {"From", &net::TNetRequestHeaderInfo::SetFrom},
+      {"Referer", &net::TNetRequestHeaderInfo::SetReferer},
+      {"User-Agent", &net::TNetRequestHeaderInfo::SetUserAgent},
+      {"Content-Type", &net::TNetEntityHeaderInfo::SetContentType},
+      {"Connection", &net::TNetEntityHeaderInfo::SetConnection},
+      {"Cache-Control", &net::TNetEntityHeaderInfo::SetCacheControl},
+      {"Pragma", &net::TNetEntityHeaderInfo::SetPragma},
+  };
+  for (const auto& [field, setter] : kFields) {
+    if (rtl::SameText(name, field)) {
+      (request.*setter)(value);
+      return;
+    }
+  }
+  if (rtl::SameText(name, "Host") || name.empty()) {
+    throw EFetchError(fxUsage, "option --header: the " + (name.empty() ? std::string("empty") : name) +
+                                   " header cannot be set");
+  }
+  if (!value.empty()) request.CustomHeaders().Add(name + ": " + value);
+}
+
+void TFetchSession::PrepareUpload() {
+  if (method_ != net::hmPost && method_ != net::hmPut) return;
+  std::string body;
+  if (!options_.upload_file.empty()) {
+    body = ReadWholeFile(options_.upload_file);
+  } else {
+    for (const std::string& item : options_.data) {
+      std::string piece = item;
+      if (!piece.empty() && piece[0] == '@') {
+        // As a form field: the file's line breaks are not part of the data.
+        piece = ReadWholeFile(piece.substr(1));
+        std::erase_if(piece, [](char c) { return c == '\r' || c == '\n'; });
+      }
+      if (!body.empty()) body += '&';
+      body += piece;
+    }
+  }
+  if (body.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    throw EFetchError(fxReadError, "The data to send is too large");
+  }
+  upload_ = std::make_unique<rtl::TMemoryStream>(body);
+}
+
+int32_t TFetchSession::Transfer(const std::string& raw_url) {
+  const auto started = std::chrono::steady_clock::now();
+  int32_t http_code = 0;
+  int32_t result = fxOK;
+  target_url_ = raw_url;
+  context_ = {};
+  out_.ResetBodyBytes();
+  try {
+    std::string url = CheckedURL(raw_url);
+    if (method_ == net::hmPut && !options_.upload_file.empty() && url.back() == '/') {
+      url += BaseName(options_.upload_file);
+    }
+    target_url_ = url;
+    out_.ArmBeforeBody();
+    redirect_limit_hit_ = false;
+    try {
+      Perform(url);
+      http_code = http_->Response().StatusCode();
+      out_.FireBeforeBody();
+      if (redirect_limit_hit_) {
+        throw EFetchError(fxTooManyRedirects,
+                          "Maximum (" + std::to_string(http_->RedirectMaximum() - 1) + ") redirects followed");
+      }
+    } catch (const net::ENetHTTPProtocolException& e) {
+      // An error status is an answer, not a failure: its page is the output,
+      // unless -f asks for the failure instead.
+      http_code = e.ReplyErrorCode();
+      if (options_.fail && http_code >= 400) {
+        if (options_.verbose) EmitHead(http_->Response());
+        throw EFetchError(fxHTTPError, e.Message());
+      }
+      out_.FireBeforeBody();
+      out_.WriteBuffer(e.ResponseBody());
+    }
+  } catch (const std::exception& e) {
+    if (http_code == 0 && http_) http_code = std::max(0, http_->Response().StatusCode());
+    TFetchFailure failure = DescribeFailure(e, context_);
+    if (deadline_->Passed()) {
+      failure = {fxTimedOut, "Operation timed out after " + std::to_string(deadline_->ElapsedMs()) +
+                                 " milliseconds with " + std::to_string(out_.BodyBytes()) + " bytes received"};
+    }
+    result = Fail(failure);
+  }
+  out_.DisarmBeforeBody();
+  if (progress_) progress_->End();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  WriteOut(http_code, seconds);
+  return result;
+}
+
+void TFetchSession::Perform(const std::string& url) {
+  net::TNetHTTP& http = *http_;
+  rtl::TStream* body = method_ == net::hmHead ? nullptr : &out_;
+  for (int32_t attempt = 0;; ++attempt) {
+    const bool reused = http.Connected();
+    connected_in_pass_ = false;
+    watch_->Reset();
+    if (upload_) upload_->SetPosition(0);
+    http.SetReadTimeout(deadline_->Bound(reused ? read_timeout_ms_ : connect_timeout_ms_));
+    try {
+      http.PerformRequest(static_cast<TNetHTTPMethod>(method_), url, upload_.get(), body);
+      return;
+    } catch (const net::ENetHTTPProtocolException&) {
+      throw;
+    } catch (const std::exception& e) {
+      context_ = {!options_.proxy.empty(), reused || connected_in_pass_, watch_->Received() > 0};
+      // A kept-alive connection that the server closed while it was idle
+      // fails before any answer: send the request once more on a new one.
+      const bool stale = attempt == 0 && reused && !connected_in_pass_ && !context_.received &&
+                         out_.BodyBytes() == 0 &&
+                         (dynamic_cast<const net::ENetConnClosedGracefully*>(&e) != nullptr ||
+                          dynamic_cast<const net::ENetSocketError*>(&e) != nullptr);
+      if (!stale || deadline_->Passed()) throw;
+      if (http.Connected()) http.Disconnect();
+    }
+  }
+}
+
+void TFetchSession::EmitHead(const net::TNetHTTPResponse& response) {
+  if (!options_.include && !options_.head && !options_.verbose) return;
+  std::string head = response.StatusLine() + "\r\n";
+  const net::TNetHeaderList& lines = response.WireHeaders();
+  for (int32_t i = 0; i < lines.Count(); ++i) head += lines.Strings(i) + "\r\n";
+  head += "\r\n";
+  if (options_.include || options_.head) out_.WriteText(head);
+  if (options_.verbose) {
+    err_ << "< " << response.StatusLine() << '\n';
+    for (int32_t i = 0; i < lines.Count(); ++i) err_ << "< " << lines.Strings(i) << '\n';
+    err_ << "<\n";
+  }
+}
+
+void TFetchSession::WriteOut(int32_t http_code, double seconds) {
+  if (options_.write_out.empty()) return;
+  TTransferFacts facts;
+  facts.http_code = http_code;
+  facts.size_download = out_.BodyBytes();
+  facts.url_effective = EffectiveURL();
+  facts.time_total = seconds;
+  try {
+    out_.WriteText(ExpandWriteOut(options_.write_out, facts));
+  } catch (const std::exception&) {
+    // Reported by the final flush.
+  }
+}
+
+int32_t TFetchSession::Fail(const TFetchFailure& failure) {
+  if (!options_.silent) err_ << ErrorLine(failure) << '\n';
+  return failure.code;
+}
+
+// The URL of the last request sent: after followed redirects, where they led.
+std::string TFetchSession::EffectiveURL() const {
+  if (!http_ || http_->TargetURI().Host().empty()) return target_url_;
+  const net::TNetURI& uri = http_->TargetURI();
+  const bool default_port = (rtl::SameText(uri.Protocol(), "http") && uri.Port() == "80") ||
+                            (rtl::SameText(uri.Protocol(), "https") && uri.Port() == "443");
+  std::string url = rtl::LowerCase(uri.Protocol()) + "://" + uri.Host();
+  if (!default_port && !uri.Port().empty()) url += ":" + uri.Port();
+  return url + uri.Path() + uri.Document() + uri.Params();
+}
+
+int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err) {
+  TFetchOptions options;
+  try {
+    options = ParseFetchOptions(args);
+  } catch (const EFetchUsage& e) {
+    err << "meridian-fetch: " << e.what() << "\n"
+        << "meridian-fetch: try 'meridian-fetch --help' for more information\n";
+    return fxUsage;
+  }
+  if (options.help || options.version) {
+    TFetchOutputStream out;
+    out.WriteText(options.help ? FetchHelpText() : FetchVersionText());
+    return fxOK;
+  }
+  try {
+    std::unique_ptr<TFetchOutputStream> out = options.output_file.empty()
+                                                  ? std::make_unique<TFetchOutputStream>()
+                                                  : std::make_unique<TFetchOutputStream>(options.output_file);
+    TFetchSession session(std::move(options), *out, err);
+    return session.Run();
+  } catch (const EFetchError& e) {
+    if (!options.silent) err << ErrorLine({e.Code(), e.what()}) << '\n';
+    return e.Code();
+  }
+}
+
+}  // namespace meridian::fetch

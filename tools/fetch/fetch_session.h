@@ -1,0 +1,78 @@
+// One run of meridian-fetch: every URL of the command line, in turn, over one
+// HTTP client, with the output, error lines and exit code the options ask for.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fetch_errors.h"
+#include "fetch_options.h"
+
+namespace meridian::net {
+class TNetHTTP;
+class TNetHTTPResponse;
+}  // namespace meridian::net
+
+namespace meridian::rtl {
+class TStream;
+}
+
+namespace meridian::fetch {
+
+class TFetchDeadline;
+class TFetchOutputStream;
+class TFetchProgressBar;
+class TFetchTrafficWatch;
+
+// Drives a TNetHTTP through the URLs. Bodies and -i heads go to `out`,
+// messages, -v and -# to `err`; both must outlive the session. One use: make
+// it, call Run once.
+class TFetchSession {
+ public:
+  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err);
+  ~TFetchSession();
+  TFetchSession(const TFetchSession&) = delete;
+  TFetchSession& operator=(const TFetchSession&) = delete;
+
+  // Fetches every URL; a failed one is reported and the next one tried, except
+  // after the deadline of -m. Saves the cookie jar at the end.
+  // Returns the exit code of the first failure, or 0.
+  int32_t Run();
+
+ private:
+  void Configure();
+  void ApplyHeader(const std::string& line);
+  void PrepareUpload();
+  int32_t Transfer(const std::string& url);
+  void Perform(const std::string& url);
+  void EmitHead(const net::TNetHTTPResponse& response);
+  void WriteOut(int32_t http_code, double seconds);
+  int32_t Fail(const TFetchFailure& failure);
+  std::string EffectiveURL() const;
+
+  TFetchOptions options_;
+  TFetchOutputStream& out_;
+  std::ostream& err_;
+  std::unique_ptr<net::TNetHTTP> http_;
+  std::unique_ptr<TFetchTrafficWatch> watch_;
+  std::unique_ptr<TFetchProgressBar> progress_;
+  std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
+  std::unique_ptr<rtl::TStream> upload_;
+  int32_t connect_timeout_ms_ = 0;
+  int32_t read_timeout_ms_ = 0;
+  uint8_t method_ = 0;              // a net::TNetHTTPMethod
+  bool connected_in_pass_ = false;  // a connection was opened for this request
+  bool redirect_limit_hit_ = false;
+  TFailureContext context_;  // of the last failed pass
+  std::string target_url_;  // the URL of the running transfer
+};
+
+// The whole program below main: parses `args` (without the program name),
+// prints help, version or the usage error, and runs the session.
+// Returns the exit code.
+int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err);
+
+}  // namespace meridian::fetch

@@ -1,0 +1,11 @@
+// meridian-fetch: fetches URLs over HTTP with the Meridian network library.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "fetch_session.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return meridian::fetch::RunFetch(args, std::cerr);
+}

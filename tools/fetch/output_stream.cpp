@@ -1,0 +1,67 @@
+// Write-through output stream of meridian-fetch.
+#include "output_stream.h"
+
+#include "fetch_errors.h"
+#include "rtl/exceptions.h"
+
+namespace meridian::fetch {
+
+namespace {
+// Large enough that a body arriving in 32 KiB receives costs one write call
+// per few receives.
+constexpr size_t kOutputBufferSize = 256 * 1024;
+}  // namespace
+
+TFetchOutputStream::TFetchOutputStream() : file_(stdout), owns_file_(false) {
+  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+}
+
+TFetchOutputStream::TFetchOutputStream(const std::string& file_name)
+    : file_(std::fopen(file_name.c_str(), "wb")), owns_file_(true) {
+  if (file_ == nullptr) throw EFetchError(fxWriteError, "Failed to open the file " + file_name + " for writing");
+  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+}
+
+TFetchOutputStream::~TFetchOutputStream() {
+  if (owns_file_) {
+    std::fclose(file_);
+  } else {
+    std::fflush(file_);
+  }
+}
+
+void TFetchOutputStream::FireBeforeBody() {
+  if (!armed_) return;
+  armed_ = false;
+  if (BeforeBody) BeforeBody();
+}
+
+int64_t TFetchOutputStream::Read(void* /*buffer*/, int64_t /*count*/) { return 0; }
+
+int64_t TFetchOutputStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  FireBeforeBody();
+  Put(buffer, static_cast<size_t>(count));
+  body_bytes_ += count;
+  return count;
+}
+
+int64_t TFetchOutputStream::Seek(int64_t offset, rtl::TSeekOrigin origin) {
+  int64_t target = offset;
+  if (origin == rtl::soCurrent) target = body_bytes_ + offset;
+  if (origin == rtl::soEnd) target = Size() + offset;
+  if (target != body_bytes_) throw rtl::EStreamError("The output cannot be repositioned");
+  return body_bytes_;
+}
+
+void TFetchOutputStream::WriteText(std::string_view text) { Put(text.data(), text.size()); }
+
+void TFetchOutputStream::Put(const void* bytes, size_t count) {
+  if (std::fwrite(bytes, 1, count, file_) != count) throw rtl::EWriteError("Failure writing output");
+}
+
+void TFetchOutputStream::Flush() {
+  if (std::fflush(file_) != 0) throw rtl::EWriteError("Failure writing output");
+}
+
+}  // namespace meridian::fetch
