@@ -7,7 +7,8 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev
   libsqlcipher-dev libsqlcipher0 sqlcipher
-  dante-server microsocks curl
+  nginx tinyproxy curl python3
+  dante-server microsocks
 )
 
 missing=()

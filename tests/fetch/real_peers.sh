@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# meridian-fetch against real servers on loopback ports of its own: nginx
+# (static files, keep-alive, a 301, a 404), Python's http.server (HTTP/1.0),
+# a Python server that ends its bodies by closing, and tinyproxy as an HTTP
+# proxy. Each case runs meridian-fetch and curl with the same options and
+# URLs; standard output must match byte for byte (the value of Date lines
+# aside, which tells only the second of the answer) and the exit codes must
+# match.
+# Usage: real_peers.sh PATH_TO_MERIDIAN_FETCH
+# Exits 77 (skipped) when a server program is missing and cannot be installed.
+set -uo pipefail
+
+fetch=${1:?usage: real_peers.sh PATH_TO_MERIDIAN_FETCH}
+
+need=()
+command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
+command -v tinyproxy >/dev/null || [[ -x /usr/bin/tinyproxy ]] || need+=(tinyproxy)
+command -v curl >/dev/null || need+=(curl)
+command -v python3 >/dev/null || need+=(python3)
+if ((${#need[@]})); then
+  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+    export DEBIAN_FRONTEND=noninteractive
+    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${need[@]}"; } >/dev/null 2>&1
+  fi
+  for p in "${need[@]}"; do
+    command -v "$p" >/dev/null || [[ -x /usr/sbin/$p || -x /usr/bin/$p ]] || { echo "SKIP: $p not available"; exit 77; }
+  done
+fi
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+tinyproxy_bin=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Four free loopback ports, asked of the system.
+read -r nginx_port python_port close_port proxy_port < <(python3 - <<'EOF'
+import socket
+socks = [socket.socket() for _ in range(4)]
+for s in socks:
+    s.bind(("127.0.0.1", 0))
+print(*[s.getsockname()[1] for s in socks])
+for s in socks:
+    s.close()
+EOF
+)
+
+# The files served.
+www=$work/www
+mkdir -p "$www/dir" "$work/nginx"
+printf '<html><body>index</body></html>\n' >"$www/index.html"
+printf 'plain text\r\nwith CR LF\n' >"$www/notes.txt"
+printf 'in a folder\n' >"$www/dir/index.html"
+: >"$www/empty.txt"
+head -c 3000000 /dev/urandom >"$www/big.bin"
+
+cat >"$work/nginx/nginx.conf" <<EOF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  log_format conn '\$connection \$request \$http_user_agent';
+  access_log $work/nginx/access.log conn;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  types { text/html html; text/plain txt; application/octet-stream bin; }
+  default_type application/octet-stream;
+  keepalive_timeout 30;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $www;
+    location = /moved { return 301 /index.html; }
+  }
+}
+EOF
+"$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>>"$work/nginx/error.log" &
+pids+=($!)
+
+python3 -m http.server "$python_port" --bind 127.0.0.1 --directory "$www" >/dev/null 2>&1 &
+pids+=($!)
+
+# HTTP/1.0 answers without Content-Length: the body ends when the server closes.
+python3 - "$close_port" >/dev/null 2>&1 <<'EOF' &
+import sys
+from http.server import BaseHTTPRequestHandler, HTTPServer
+
+class Handler(BaseHTTPRequestHandler):
+    def do_GET(self):
+        body = b"body until close\n" * 4096
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+HTTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
+EOF
+pids+=($!)
+
+cat >"$work/tinyproxy.conf" <<EOF
+Port $proxy_port
+Listen 127.0.0.1
+Timeout 30
+MaxClients 20
+Allow 127.0.0.1
+DisableViaHeader Yes
+LogLevel Critical
+LogFile "$work/tinyproxy.log"
+PidFile "$work/tinyproxy.pid"
+EOF
+if [[ $(id -u) -eq 0 ]]; then
+  printf 'User root\nGroup root\n' >>"$work/tinyproxy.conf"
+fi
+"$tinyproxy_bin" -d -c "$work/tinyproxy.conf" >/dev/null 2>&1 &
+pids+=($!)
+
+# Waits (bounded) until a server answers.
+wait_for() {
+  for _ in $(seq 1 100); do
+    curl -s -o /dev/null --max-time 1 "$@" && return 0
+    sleep 0.1
+  done
+  echo "FAIL: no answer from $*"
+  exit 1
+}
+wait_for "http://127.0.0.1:$nginx_port/index.html"
+wait_for "http://127.0.0.1:$python_port/index.html"
+wait_for "http://127.0.0.1:$close_port/"
+wait_for -x "127.0.0.1:$proxy_port" "http://127.0.0.1:$nginx_port/index.html"
+
+passed=0
+failed=0
+mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
+
+# compare NAME ARGS...: runs both clients with -s and ARGS.
+compare() {
+  local name=$1
+  shift
+  "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
+  local ours=$?
+  curl -s "$@" >"$work/theirs" 2>/dev/null
+  local theirs=$?
+  if [[ $ours -ne $theirs ]]; then
+    echo "FAIL $name: exit $ours, curl exits $theirs"
+    cat "$work/ours.err" "$work/ours"
+    failed=$((failed + 1))
+  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
+    echo "FAIL $name: output differs from curl's"
+    diff <(mask_dates "$work/ours" | od -c | head -40) <(mask_dates "$work/theirs" | od -c | head -40) | head -20
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
+  fi
+}
+
+n=http://127.0.0.1:$nginx_port
+p=http://127.0.0.1:$python_port
+c=http://127.0.0.1:$close_port
+
+compare "nginx file" "$n/index.html"
+compare "nginx file with head" -i "$n/index.html"
+compare "nginx text with CR LF" -i "$n/notes.txt"
+compare "nginx empty file" -i "$n/empty.txt"
+compare "nginx large file" "$n/big.bin"
+compare "nginx HEAD" -I "$n/big.bin"
+compare "nginx 404" -i "$n/missing"
+compare "nginx 404 with -f" -f "$n/missing"
+compare "nginx 301 not followed" -i "$n/moved"
+compare "nginx 301 followed" -i -L "$n/moved"
+compare "nginx folder redirect followed" -L "$n/dir"
+compare "nginx keep-alive, three URLs" -i "$n/index.html" "$n/notes.txt" "$n/missing"
+compare "nginx HTTP/1.0" -i -0 -H "Connection: keep-alive" "$n/index.html"
+compare "nginx POST to a file" -i -d "a=1" "$n/index.html"
+compare "python file" -i "$p/index.html"
+compare "python 404" -i "$p/missing"
+compare "python HEAD" -I "$p/notes.txt"
+compare "python folder listing" "$p/"
+compare "python two URLs" "$p/index.html" "$p/big.bin"
+compare "body until close" -i "$c/"
+compare "proxy file" -i -x "127.0.0.1:$proxy_port" "$n/index.html"
+compare "proxy large file" -x "http://127.0.0.1:$proxy_port" "$n/big.bin"
+compare "proxy 404" -i -x "127.0.0.1:$proxy_port" "$n/missing"
+compare "proxy body until close" -x "127.0.0.1:$proxy_port" "$c/"
+
+# The three URLs of one run went over one kept-alive connection.
+count_connections() { grep 'Meridian' "$work/nginx/access.log" | awk '{print $1}' | sort -u | wc -l; }
+connections=$(count_connections)
+"$fetch" -s -o /dev/null "$n/index.html" "$n/notes.txt" "$n/empty.txt"
+after=$(count_connections)
+if [[ $((after - connections)) -eq 1 ]]; then
+  passed=$((passed + 1))
+else
+  echo "FAIL keep-alive: one run of three URLs used more than one connection"
+  failed=$((failed + 1))
+fi
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
