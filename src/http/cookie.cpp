@@ -189,11 +189,13 @@ bool TNetNetscapeCookie::HasFlag(const TAttributes& attributes, std::string_view
 TNetCookieRFC2109::TNetCookieRFC2109(TNetCookies* collection) : TNetNetscapeCookie(collection) { SetFlavour(1); }
 
 void TNetCookieRFC2109::SetExpiresText(const std::string& text) {
-  if (!text.empty()) {
+  std::string date = text;
+  // A text that is no date leaves Max-Age alone; so does a zone that cannot
+  // be told.
+  if (ParseHttpDate(date) != 0) {
     try {
       max_age_ = SecondsUntil(HttpDateToLocal(text));
     } catch (const rtl::Exception&) {
-      // The zone could not be told: Max-Age stays as it was.
     }
   }
   TNetNetscapeCookie::SetExpiresText(text);

@@ -6,6 +6,7 @@
 #include "auth/authentication.h"
 #include "http/cookie_manager.h"
 #include "http/header_list.h"
+#include "http/http_protocol.h"
 #include "http/path_merge.h"
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
@@ -16,43 +17,6 @@
 namespace meridian::net {
 
 namespace {
-
-// Time bounds for reading a body that nobody will see: the error page of a
-// failed status and the body of a redirect or an answered challenge.
-constexpr int32_t kFailBodyTimeout = 2000;
-constexpr int32_t kDrainTimeout = 4000;
-
-// Restores the connection's ReadTimeout when it goes out of scope.
-class ReadTimeoutScope {
- public:
-  ReadTimeoutScope(TNetTCPConnection& connection, int32_t timeout)
-      : connection_(connection), saved_(connection.ReadTimeout()) {
-    connection_.SetReadTimeout(timeout);
-  }
-  ~ReadTimeoutScope() { connection_.SetReadTimeout(saved_); }
-  ReadTimeoutScope(const ReadTimeoutScope&) = delete;
-  ReadTimeoutScope& operator=(const ReadTimeoutScope&) = delete;
-
- private:
-  TNetTCPConnection& connection_;
-  int32_t saved_;
-};
-
-// Puts a stream in place of a response's BodyStream while it lives.
-class BodyStreamScope {
- public:
-  BodyStreamScope(TNetHTTPResponse& response, rtl::TStream* stream)
-      : response_(response), saved_(response.BodyStream()) {
-    response_.SetBodyStream(stream);
-  }
-  ~BodyStreamScope() { response_.SetBodyStream(saved_); }
-  BodyStreamScope(const BodyStreamScope&) = delete;
-  BodyStreamScope& operator=(const BodyStreamScope&) = delete;
-
- private:
-  TNetHTTPResponse& response_;
-  rtl::TStream* saved_;
-};
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -90,108 +54,6 @@ const char* HTTPMethodWord(TNetHTTPMethod method) {
   }
   return "GET ";
 }
-
-// ---- TNetHTTPProtocol ----
-
-TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* client)
-    : client_(client),
-      request_(std::make_unique<TNetHTTPRequest>(client)),
-      response_(std::make_unique<TNetHTTPResponse>(
-          client, [client] { return client->ProtocolVersion(); })) {}
-
-TNetHTTPProtocol::~TNetHTTPProtocol() = default;
-
-// Responses that carry no body whatever their head announces (RFC 9110 6.4.1):
-// reading one would wait for bytes the server never sends.
-bool TNetHTTPProtocol::HasNoBody() const {
-  const int32_t code = response_->StatusCode();
-  return request_->Method() == hmHead || code / 100 == 1 || code == 204 || code == 304;
-}
-
-void TNetHTTPProtocol::DrainQuietly() {
-  if (HasNoBody()) return;
-  ReadTimeoutScope timeout(*client_, kDrainTimeout);
-  try {
-    response_->DrainBody();
-  } catch (const std::exception&) {
-    // The body of a redirect or a challenge is of no use; a failure to read it
-    // only costs the connection, which ConnectionReusable then refuses.
-  }
-}
-
-void TNetHTTPProtocol::FailWithStatus() {
-  rtl::TMemoryStream page;
-  {
-    ReadTimeoutScope timeout(*client_, kFailBodyTimeout);
-    BodyStreamScope swap(*response_, &page);
-    if (!HasNoBody()) response_->ReadBody();
-  }
-  throw ENetHTTPProtocolException(response_->StatusCode(), response_->StatusLine(), page.DataString());
-}
-
-TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
-  TNetCustomHTTP& client = *client_;
-  TNetHTTPNextStep step = nsUndecided;
-  const int32_t code = response_->StatusCode();
-  const int32_t kind = code / 100;
-
-  if ((kind == 3 && code != 304) || !response_->Location().empty()) {
-    std::string location = response_->Location();
-    TNetHTTPMethod method = request_->Method();
-    if (client.HandleRedirects() && client.redirect_count_ < client.RedirectMaximum()) {
-      if (!client.OfferRedirect(location, method, client.redirect_count_)) FailWithStatus();
-      step = nsFollow;
-      request_->SetTarget(location);
-      request_->SetMethod(method);
-    } else {
-      step = nsDone;
-      if (!client.OfferRedirect(location, method, client.redirect_count_)) FailWithStatus();
-      response_->SetLocation(location);
-    }
-    if (client.Connected()) DrainQuietly();
-    return step;
-  }
-
-  bool retry_now = false;
-  if (kind != 2) {
-    step = nsFollow;
-    if (code == 401) {
-      if (client.server_auth_attempts_ < client.AuthRetries() &&
-          client.AnswerServerChallenge(*request_, *response_)) {
-        retry_now = client.HTTPOptions().Contains(hoInProcessAuth);
-        // The program answered this host's challenge: its credentials may go there.
-        client.credentials_origin_ = Origin(client.TargetURI());
-      } else {
-        if (request_->Authenticator() != nullptr) request_->Authenticator()->Reset();
-        FailWithStatus();
-      }
-    } else if (code == 407) {
-      TNetProxyConnectionInfo& proxy = client.ProxyParams();
-      if (client.proxy_auth_attempts_ < client.AuthRetries() &&
-          client.AnswerProxyChallenge(*request_, *response_)) {
-        retry_now = client.HTTPOptions().Contains(hoInProcessAuth);
-      } else {
-        if (proxy.Authenticator() != nullptr) proxy.Authenticator()->Reset();
-        FailWithStatus();
-      }
-    } else {
-      FailWithStatus();
-    }
-  }
-
-  if (client.Connected()) {
-    if (retry_now) {
-      DrainQuietly();
-      step = nsRetryAuth;
-    } else {
-      if (!HasNoBody()) response_->ReadBody();
-      step = nsDone;
-    }
-  }
-  return step;
-}
-
-// ---- TNetCustomHTTP ----
 
 TNetCustomHTTP::TNetCustomHTTP(rtl::TComponent* owner)
     : TNetTCPClient(owner),
@@ -310,8 +172,13 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             body->SetSize(start);
             body->SetPosition(start);
           }
-          server_auth_attempts_ = 0;
-          proxy_auth_attempts_ = 0;
+          // A redirect starts the challenge count afresh. A challenge answered
+          // on a connection the server closed keeps its count, so a server
+          // that challenges forever meets the AuthRetries bound.
+          if (response.StatusCode() != 401 && response.StatusCode() != 407) {
+            server_auth_attempts_ = 0;
+            proxy_auth_attempts_ = 0;
+          }
           break;
         case nsDone:
           done = true;
@@ -334,6 +201,11 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
 void TNetCustomHTTP::FinishRequest() {
   redirect_count_ = 0;
   if (!Response().ConnectionReusable()) Disconnect();
+}
+
+void TNetCustomHTTP::TrustCredentialsForTarget() {
+  credentials_origin_ = Origin(*target_uri_);
+  withhold_credentials_ = false;
 }
 
 void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
@@ -431,6 +303,7 @@ TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
 
 void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   request.SetRoute(ChooseRoute());
+  response.SetHeadRequest(request.Method() == hmHead);
   if (request.Route() == rtProxy) request.SetTarget(target_uri_->URI());
 
   switch (request.Route()) {

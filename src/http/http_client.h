@@ -8,6 +8,7 @@
 #include <string>
 
 #include "auth/authentication.h"
+#include "http/http_protocol.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
 #include "transport/tcp_client.h"
@@ -19,7 +20,6 @@ class TStream;
 namespace meridian::net {
 
 class TNetCookieManager;
-class TNetCustomHTTP;
 class TNetProxyConnectionInfo;
 class TNetURI;
 
@@ -37,35 +37,6 @@ using TNetOnSelectAuthorization = std::function<void(
 // sets `Handled`.
 using TNetOnAuthorization =
     std::function<void(rtl::TComponent* Sender, TNetAuthentication& Authentication, bool& Handled)>;
-
-// One request and its response, as the client works through them. The client
-// owns it; the tunnel to a proxy uses a second one for its CONNECT.
-class TNetHTTPProtocol {
- public:
-  // REQUIRES: `client` outlives the exchange.
-  explicit TNetHTTPProtocol(TNetCustomHTTP* client);
-  ~TNetHTTPProtocol();
-  TNetHTTPProtocol(const TNetHTTPProtocol&) = delete;
-  TNetHTTPProtocol& operator=(const TNetHTTPProtocol&) = delete;
-
-  TNetCustomHTTP* Client() const { return client_; }
-  TNetHTTPRequest& Request() const { return *request_; }
-  TNetHTTPResponse& Response() const { return *response_; }
-
-  // Decides what follows the response head just read: follow a redirect or a
-  // retry, finish (reading the body into the response's BodyStream), or fail.
-  // Throws ENetHTTPProtocolException for a final status that is not handled.
-  TNetHTTPNextStep DecideNextStep();
-
- private:
-  [[noreturn]] void FailWithStatus();
-  void DrainQuietly();
-  bool HasNoBody() const;
-
-  TNetCustomHTTP* client_;
-  std::unique_ptr<TNetHTTPRequest> request_;
-  std::unique_ptr<TNetHTTPResponse> response_;
-};
 
 // The HTTP client. A TCP client whose Host and Port follow the URL of each
 // request; the connection stays open between requests while the responses
@@ -92,14 +63,21 @@ class TNetCustomHTTP : public TNetTCPClient {
   // PUT, the whole of `source`; then follows redirects and answered challenges
   // until a final response, whose body goes to `body` (none: not read).
   // Afterwards the connection is closed unless the response allows reuse.
+  // The final body is read in one wmRead work frame whose size is its
+  // Content-Length (0 when unknown); the upload in one wmWrite frame.
+  // Credentials of the request (user name and password, BasicAuthentication,
+  // the authenticator, an "Authorization" custom header) go only to the host
+  // and port of `url`; a redirect elsewhere goes without them.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
   // error page in its ResponseBody, `body` unchanged); ENetException "Request
-  // target contains a line break" for a URL or location holding CR or LF,
-  // before anything is sent; ENetException "This request method is supported
-  // in HTTP 1.1"; ENetUnknownProtocol; ENetIOHandlerPropInvalid for https
-  // without a TLS handler; ENetException "Undefined situation" when a 2xx
-  // response ends with the connection; the transport's and the response
-  // reader's errors unchanged.
+  // target contains a line break" for a URL or location holding CR or LF, and
+  // "Request header contains a line break" for such a header line, before
+  // anything is sent; ENetException "This request method is supported in HTTP
+  // 1.1"; ENetException "Request body too large" for a source past 2 GiB - 1;
+  // ENetUnknownProtocol for a URL without port whose protocol is neither
+  // http nor https; ENetIOHandlerPropInvalid for https without a TLS handler;
+  // ENetException "Undefined situation" when a 2xx response ends with the
+  // connection; the transport's and the response reader's errors unchanged.
   virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
                               rtl::TStream* body);
 
@@ -155,6 +133,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   void SetHost(const std::string& host) override;
   void SetPort(int32_t port) override;
 
+  // Events; an unset one is skipped. The four authorization events serve the
+  // challenge answers below.
   TNetHTTPOnRedirectEvent OnRedirect;
   TNetOnSelectAuthorization OnSelectAuthorization;
   TNetOnSelectAuthorization OnSelectProxyAuthorization;
@@ -195,6 +175,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
   void StoreCookies(TNetHTTPResponse& response);
   void FinishRequest();
+  // Lets the request's credentials go to the current target: the program
+  // answered its challenge.
+  void TrustCredentialsForTarget();
 
   TNetCookieManager* cookie_manager_ = nullptr;
   bool owns_cookie_manager_ = false;

@@ -13,10 +13,6 @@ namespace meridian::net {
 
 namespace {
 
-// Largest count handed to one ReadStream call; a longer body is read in
-// several calls.
-constexpr int64_t kMaxReadPiece = int64_t{1} << 30;
-
 // A line limit for the reads of this unit: the connection's own limit, or the
 // head bound when the connection sets none, so that no line can grow the
 // input buffer without end.
@@ -48,13 +44,25 @@ bool ListsToken(std::string_view value, std::string_view token) {
   return false;
 }
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(char c) {
-  if (c <= '9') return c - '0';
-  return (c | 0x20) - 'a' + 10;
+// The size on a chunk-size line: hexadecimal digits in either case, then
+// optional ";name=value" extensions, which are ignored. False when the digits
+// are missing, are no hexadecimal number or do not fit.
+bool ParseChunkSize(const std::string& line, int64_t& size) {
+  std::string rest = rtl::Trim(line);
+  rest = rtl::Trim(rtl::Fetch(rest, ";"));
+  std::string digits = rtl::Fetch(rest, " ");
+  if (digits.empty()) return false;
+  int64_t result = 0;
+  for (char c : digits) {
+    int digit = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
+    if (digit < 0 || result > (std::numeric_limits<int64_t>::max() >> 4)) return false;
+    result = (result << 4) | digit;
+  }
+  size = result;
+  return true;
 }
 
 // Takes the bytes of a body that nobody wants: keeps only a position and a
@@ -165,11 +173,11 @@ void TNetHTTPResponse::ReadResponseHead() {
   try {
     for (;;) {
       std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
+      ChargeHead(line.size());
       if (line.empty()) {
         if (client_->ReadLnTimedOut()) client_->Disconnect();  // closed mid-line
         break;
       }
-      ChargeHead(line.size());
       WireHeaders().Add(std::move(line));
     }
   } catch (const ENetConnClosedGracefully&) {
@@ -182,8 +190,9 @@ void TNetHTTPResponse::ReadResponseHead() {
 }
 
 // Chooses the framing of the body (RFC 7230, section 3.3.3): no body for 1xx,
-// 204 and 304; the chunked coding over any Content-Length; then a length that
-// all "Content-Length" values agree on; else the body runs until the close.
+// 204, 304 and an answer to HEAD; the chunked coding over any Content-Length;
+// then a length that all "Content-Length" values agree on; else the body runs
+// until the close.
 void TNetHTTPResponse::DecideFraming() {
   bool chunked =
       rtl::FirstOccurrence("chunked", rtl::LowerCase(WireHeaders().GetValue("Transfer-Encoding"))) > 0;
@@ -215,9 +224,9 @@ void TNetHTTPResponse::DecideFraming() {
     } while (!rest.empty());
   }
 
-  bool no_body_status = (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||
-                        status_code_ == 304;
-  if (no_body_status) {
+  bool no_body = head_request_ || (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||
+                 status_code_ == 304;
+  if (no_body) {
     framing_ = kNoBody;
     // A body announced where none may follow leaves the connection's state
     // unknown: it is not used again.
@@ -274,22 +283,17 @@ void TNetHTTPResponse::DrainBody() {
 // Reads exactly `length` bytes. A close before the end keeps what arrived in
 // the stream and fails: a short body is never reported whole.
 void TNetHTTPResponse::ReadKnownLength(rtl::TStream& stream, int64_t length) {
-  int64_t remaining = length;
+  int64_t before = stream.Position();
   try {
-    while (remaining > 0) {
-      int64_t piece = std::min(remaining, kMaxReadPiece);
-      int64_t before = stream.Position();
-      client_->ReadStream(stream, piece, false);
-      // A connection that was already closed returns what it had buffered
-      // without raising.
-      if (stream.Position() - before < piece) throw ENetHTTPBodyIncomplete();
-      remaining -= piece;
-    }
+    client_->ReadStream(stream, length, false);
   } catch (const ENetConnClosedGracefully&) {
     // The bytes of the last partial block are still in the input buffer.
     client_->ReadStream(stream, -1, true);
     throw ENetHTTPBodyIncomplete();
   }
+  // A connection that was closed before the call hands over what it had
+  // buffered without raising.
+  if (stream.Position() - before < length) throw ENetHTTPBodyIncomplete();
 }
 
 // One line of the chunked framing; the peer's close here cuts the body short.
@@ -304,24 +308,13 @@ std::string TNetHTTPResponse::ReadBodyLine() {
   return line;
 }
 
-// The chunked transfer coding (RFC 7230, section 4.1): size lines in
-// hexadecimal, with optional ";name=value" extensions that are ignored, each
-// chunk's data followed by a line end, a last chunk of size 0, then the trailer.
+// The chunked transfer coding (RFC 7230, section 4.1): a size line, the
+// chunk's data and a line end, repeated until a chunk of size 0; then the
+// trailer.
 void TNetHTTPResponse::ReadChunked(rtl::TStream& stream) {
   for (;;) {
-    std::string size_line = ReadBodyLine();
-    std::string rest = rtl::Trim(size_line);
-    std::string digits = rtl::Trim(rtl::Fetch(rest, ";"));
-    rest = digits;
-    digits = rtl::Fetch(rest, " ");
-    if (digits.empty()) throw ENetHTTPInvalidChunkedBody();
     int64_t size = 0;
-    for (char c : digits) {
-      if (!IsHexDigit(c) || size > (std::numeric_limits<int64_t>::max() >> 4)) {
-        throw ENetHTTPInvalidChunkedBody();
-      }
-      size = (size << 4) | HexValue(c);
-    }
+    if (!ParseChunkSize(ReadBodyLine(), size)) throw ENetHTTPInvalidChunkedBody();
     if (size == 0) break;
     ReadKnownLength(stream, size);
     if (!ReadBodyLine().empty()) throw ENetHTTPInvalidChunkedBody();

@@ -83,6 +83,12 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   rtl::TStream* BodyStream() const { return body_stream_; }
   void SetBodyStream(rtl::TStream* stream) { body_stream_ = stream; }
 
+  // True when the response answers a HEAD request: it then has no body,
+  // whatever its head announces. Set by the client before reading the head.
+  // Default: false.
+  bool HeadRequest() const { return head_request_; }
+  void SetHeadRequest(bool value) { head_request_ = value; }
+
   // Reads one line into StatusLine.
   // Throws ENetConnClosedGracefully when the peer closes before or during the
   // line; the connection's read errors pass unchanged.
@@ -99,7 +105,7 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   void ReadResponseHead();
 
   // Reads the body into BodyStream; nothing when BodyStream is none. The
-  // framing: none for 1xx, 204 and 304; the chunked transfer coding when
+  // framing: none for 1xx, 204, 304 and the answer to HEAD; the chunked transfer coding when
   // "Transfer-Encoding" names "chunked" (any letter case), whatever else the
   // head says; else "Content-Length" bytes; else everything until the peer
   // closes.
@@ -131,6 +137,7 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   std::string status_line_;
   TNetHTTPProtocolVersion status_version_ = pv1_1;
   rtl::TStream* body_stream_ = nullptr;
+  bool head_request_ = false;
 
   Framing framing_ = kNoBody;
   int64_t body_length_ = 0;         // with kLength

@@ -216,5 +216,29 @@ TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {
   }
 }
 
+TEST_F(FetchRun, ServerClosingAKeptAliveConnectionDoesNotFailTheNextUrl) {
+  // Each answer claims keep-alive, but the server closes after it.
+  LoopbackServer server([](const ReceivedRequest&, size_t index) {
+    return Reply{Response("HTTP/1.1 200 OK", "r" + std::to_string(index)), true};
+  });
+  const Result r = Run({server.Url("/a"), server.Url("/b"), server.Url("/c")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("r0r1r2", r.out);
+  EXPECT_EQ(3, server.Connections());
+}
+
+TEST_F(FetchRun, ProxyGetsTheAbsoluteUrlAndVerboseShowsBothHeads) {
+  LoopbackServer proxy({Reply{Response("HTTP/1.1 200 OK", "via proxy"), false}});
+  const Result r = Run({"-v", "-x", "http://user:pw@127.0.0.1:" + std::to_string(proxy.Port()),
+                        "http://origin.test:8080/x?y=1"});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("via proxy", r.out);
+  const std::string head = proxy.Requests().at(0).head;
+  EXPECT_EQ(0u, head.find("GET http://origin.test:8080/x?y=1 HTTP/1.1\r\n")) << head;
+  EXPECT_NE(std::string::npos, head.find("\r\nProxy-Authorization: Basic dXNlcjpwdw==\r\n")) << head;
+  EXPECT_NE(std::string::npos, r.err.find("> GET http://origin.test:8080/x?y=1 HTTP/1.1\n")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("< HTTP/1.1 200 OK\n< Content-Length: 9\n<\n")) << r.err;
+}
+
 }  // namespace
 }  // namespace meridian::fetch

@@ -11,6 +11,7 @@
 set -uo pipefail
 
 fetch=${1:?usage: real_peers.sh PATH_TO_MERIDIAN_FETCH}
+source "$(dirname "$0")/nginx_conf.sh"
 
 need=()
 command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
@@ -59,31 +60,12 @@ printf 'in a folder\n' >"$www/dir/index.html"
 : >"$www/empty.txt"
 head -c 3000000 /dev/urandom >"$www/big.bin"
 
-cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
+nginx_conf "$work/nginx" "$nginx_port" "$www" "
   log_format conn '\$connection \$request \$http_user_agent';
   access_log $work/nginx/access.log conn;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
   types { text/html html; text/plain txt; application/octet-stream bin; }
-  default_type application/octet-stream;
-  keepalive_timeout 30;
-  server {
-    listen 127.0.0.1:$nginx_port;
-    root $www;
-    location = /moved { return 301 /index.html; }
-  }
-}
-EOF
+  keepalive_timeout 30;" "
+    location = /moved { return 301 /index.html; }"
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>>"$work/nginx/error.log" &
 pids+=($!)
 

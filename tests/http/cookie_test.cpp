@@ -98,6 +98,11 @@ TEST(TNetCookieRFC2109, UnreadableExpiryCountsAsPast) {
   cookie.SetSourceText("E=1; expires=whenever");
   EXPECT_EQ("whenever", cookie.ExpiresText());
   EXPECT_TRUE(CookieExpired(cookie.ExpiresText()));
+  cookie.SetMaxAge(30);
+  cookie.SetExpiresText("Mon, 32 Foo 2001");
+  EXPECT_EQ(30, cookie.MaxAge());
+  cookie.SetExpiresText("Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_LT(cookie.MaxAge(), -1700000000);
 }
 
 TEST(TNetCookieRFC2109, WritesItselfBack) {

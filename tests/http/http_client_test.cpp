@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "http/cookie_manager.h"
 #include "http/loopback_server.h"
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
@@ -245,7 +246,13 @@ TEST(TNetHTTP, ChunkedBodies) {
   for (const Case& c : cases) {
     LoopbackServer server({{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + c.body}, Ok("after")});
     TNetHTTP http;
+    int begins = 0;
+    int ends = 0;
+    http.OnWorkBegin = [&](rtl::TComponent*, TWorkMode mode, int64_t) { begins += mode == wmRead; };
+    http.OnWorkEnd = [&](rtl::TComponent*, TWorkMode mode) { ends += mode == wmRead; };
     EXPECT_EQ(c.expected, http.Get(server.Url("/chunks"))) << c.body;
+    EXPECT_EQ(1, begins);  // one frame for the body, not one per chunk
+    EXPECT_EQ(1, ends);
     EXPECT_EQ("after", http.Get(server.Url("/after")));
     EXPECT_EQ(1, server.Connections()) << c.body;
   }
@@ -359,6 +366,18 @@ TEST(TNetHTTP, AnsweredChallengesRetryWithinTheBound) {
     EXPECT_THROW(http.Get(server.Url("/private")), ENetHTTPProtocolException);
     EXPECT_EQ(3, http.answered);
     EXPECT_EQ(4u, server.Requests().size());
+  }
+  {
+    // The same when every challenge ends with the connection (the head cut
+    // short): each answer costs a new connection, and the count still ends
+    // the request.
+    LoopbackServer server([](const testing::ReceivedRequest&, size_t) {
+      return Reply{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\n", true};
+    });
+    AnsweringHTTP http;
+    EXPECT_THROW(http.Get(server.Url("/private")), ENetHTTPProtocolException);
+    EXPECT_EQ(3, http.answered);
+    EXPECT_EQ(4, server.Connections());
   }
 }
 
@@ -499,6 +518,20 @@ TEST(TNetHTTP, NoCookieStoreWhenCookiesAreNotAllowed) {
   http.Get(server.Url("/"));
   http.Get(server.Url("/"));
   EXPECT_EQ(nullptr, http.CookieManager());
+  EXPECT_EQ(std::string::npos, server.Requests()[1].head.find("Cookie"));
+}
+
+TEST(TNetHTTP, ForgetsAnAttachedCookieStoreThatIsDestroyed) {
+  LoopbackServer server({Ok("set", "Set-Cookie: A=1\r\n"), Ok("")});
+  TNetHTTP http;
+  http.Get(server.Url("/"));  // creates a store of its own
+  auto* outside = new TNetCookieManager();
+  http.SetCookieManager(outside);  // frees the client's own store
+  EXPECT_EQ(outside, http.CookieManager());
+  delete outside;
+  EXPECT_EQ(nullptr, http.CookieManager());
+  http.SetAllowCookies(false);
+  http.Get(server.Url("/"));
   EXPECT_EQ(std::string::npos, server.Requests()[1].head.find("Cookie"));
 }
 

@@ -192,20 +192,24 @@ TEST(TNetHTTPResponse, RejectsConflictingContentLengths) {
 
 // A response that has no body by definition reads none, whatever its head
 // announces; if it announces one, the connection is not trusted again.
-TEST(TNetHTTPResponse, NeverReadsBodiesOfBodilessStatuses) {
+TEST(TNetHTTPResponse, NeverReadsBodiesOfBodilessResponses) {
   struct Case {
     const char* head;
+    bool head_request;
     bool reusable;
   } cases[] = {
-      {"HTTP/1.1 204 No Content\r\n\r\n", true},
-      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\n\r\n", true},
-      {"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", false},
-      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 1200\r\n\r\n", false},
-      {"HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n", false},
+      {"HTTP/1.1 204 No Content\r\n\r\n", false, true},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\n\r\n", false, true},
+      {"HTTP/1.1 200 OK\r\n\r\n", true, true},
+      {"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", false, false},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 1200\r\n\r\n", false, false},
+      {"HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n", false, false},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 1200\r\n\r\n", true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.head);
     Session session(c.head, ScriptedPeer::kHoldOpen);
+    session.response.SetHeadRequest(c.head_request);
     session.ReadHead();
     session.response.ReadBody();  // returns at once: nothing follows on the wire
     EXPECT_EQ("", session.Body());
@@ -305,9 +309,9 @@ TEST(TNetHTTPResponse, StatusLineCutByCloseFails) {
 TEST(TNetHTTPResponse, BoundsResponseHead) {
   const std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
   std::string endless_head = "HTTP/1.1 200 OK\r\n";
-  while (endless_head.size() <= kMaxResponseHeadBytes) endless_head += line;
+  while (endless_head.size() <= 2 * kMaxResponseHeadBytes) endless_head += line;
   std::string endless_interims;
-  while (endless_interims.size() <= kMaxResponseHeadBytes) {
+  while (endless_interims.size() <= 2 * kMaxResponseHeadBytes) {
     endless_interims += "HTTP/1.1 103 Early Hints\r\n" + line + "\r\n";
   }
   for (const std::string* bytes : {&endless_head, &endless_interims}) {

@@ -2,7 +2,6 @@
 // serves requests in a thread of its own, one connection after another.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>

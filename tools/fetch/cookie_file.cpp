@@ -66,7 +66,7 @@ int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
 
     std::string domain = fields[0];
     const bool subdomains = rtl::SameText(fields[1], "TRUE");
-    if (subdomains && domain[0] != '.') domain.insert(0, ".");
+    if (subdomains && domain[0] != '.') domain = "." + domain;
     if (!subdomains && domain[0] == '.') domain.erase(0, 1);
     const std::string expires = expiry == 0 ? std::string() : ExpiryText(expiry);
     if (net::CookieExpired(expires)) continue;

@@ -234,9 +234,9 @@ const std::string& FetchHelpText() {
       " -v, --verbose            Connection events and the heads sent and received,\n"
       "                          on standard error\n"
       " -#, --progress-bar       A progress bar on standard error for longer transfers\n"
-      " -w, --write-out FORMAT   Write FORMAT after each transfer: %{http_code},\n"
-      "                          %{size_download}, %{url_effective}, %{time_total},\n"
-      "                          %% and \\n, \\r, \\t\n"
+      " -w, --write-out FORMAT   Write FORMAT to standard output after each transfer:\n"
+      "                          %{http_code}, %{size_download}, %{url_effective},\n"
+      "                          %{time_total}, %% and \\n, \\r, \\t\n"
       " -h, --help               This help\n"
       "     --version            Version\n"
       "\n"
@@ -244,7 +244,9 @@ const std::string& FetchHelpText() {
       "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
       "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
       "26 local file unreadable, 28 timed out, 47 too many redirects, 52 nothing\n"
-      "received, 55 send failure, 56 receive failure, 97 proxy handshake refused.\n";
+      "received, 55 send failure, 56 receive failure, 97 proxy handshake refused.\n"
+      "With several URLs a failed one is reported and the next one fetched; the\n"
+      "exit code is the first failure's.\n";
   return text;
 }
 

@@ -11,6 +11,7 @@
 
 #include "cookie_file.h"
 #include "deadline.h"
+#include "fetch_http.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/proxy_connection_info.h"
@@ -30,6 +31,8 @@ namespace meridian::fetch {
 namespace {
 
 using net::TNetHTTPMethod;
+
+constexpr int32_t kReceiveBlockSize = 256 * 1024;
 
 // The methods the client can send, by their word.
 TNetHTTPMethod MethodFromWord(const std::string& word) {
@@ -88,8 +91,9 @@ std::string CheckedURL(const std::string& url) {
 
 }  // namespace
 
-TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err)
-    : options_(std::move(options)), out_(out), err_(err) {}
+TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+                             TFetchOutputStream* write_out)
+    : options_(std::move(options)), out_(out), err_(err), write_out_(write_out != nullptr ? *write_out : out) {}
 
 TFetchSession::~TFetchSession() {
   // The client's last events still reach the deadline and the watch, and the
@@ -133,8 +137,8 @@ void TFetchSession::Configure() {
   connect_timeout_ms_ = SecondsToMilliseconds(options_.connect_timeout);
   read_timeout_ms_ = SecondsToMilliseconds(options_.read_timeout);
 
-  http_ = std::make_unique<net::TNetHTTP>();
-  net::TNetHTTP& http = *http_;
+  http_ = std::make_unique<TFetchHTTP>();
+  TFetchHTTP& http = *http_;
   http.SetProtocolVersion(options_.http10 ? net::pv1_0 : net::pv1_1);
   http.SetHandleRedirects(options_.follow);
   // The client counts passes: N redirects followed take N + 1 of them.
@@ -143,15 +147,21 @@ void TFetchSession::Configure() {
   http.SetRedirectMaximum(std::min(max_redirects, std::numeric_limits<int32_t>::max() - 1) + 1);
   // The responses' cookies are kept only when a cookie file is in play.
   http.SetAllowCookies(false);
+  // Large receives: a big body costs fewer calls, and the input buffer stays
+  // far below the memory a body may not take.
+  http.SetRecvBufferSize(kReceiveBlockSize);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
     auto* manager = new net::TNetCookieManager(http_.get());  // owned by the client as a component
     http.SetCookieManager(manager);
     if (!options_.cookie_file.empty()) LoadCookieFile(options_.cookie_file, *manager);
   }
 
-  watch_ = std::make_unique<TFetchTrafficWatch>(options_.verbose ? &err_ : nullptr);
-  http.SetIntercept(watch_.get());
-  if (options_.progress_bar) progress_ = std::make_unique<TFetchProgressBar>(err_);
+  // Without an intercept the connection receives straight into its buffer.
+  if (options_.verbose) {
+    watch_ = std::make_unique<TFetchTrafficWatch>(&err_);
+    http.SetIntercept(watch_.get());
+  }
+  if (options_.progress_bar && !options_.silent) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
   if (!options_.proxy.empty()) {
     std::string proxy = options_.proxy;
@@ -231,6 +241,7 @@ void TFetchSession::Configure() {
     }
   };
   http.OnWork = [this](rtl::TComponent*, net::TWorkMode mode, int64_t) {
+    if (mode == net::wmRead) read_in_pass_ = true;
     if (deadline_->Active()) {
       if (deadline_->Passed()) throw EFetchError(fxTimedOut, "Operation timed out");
       // Only ever lowered: the client's own short waits (draining) stay.
@@ -343,6 +354,7 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
   int32_t http_code = 0;
   int32_t result = fxOK;
   target_url_ = raw_url;
+  sent_ = false;
   context_ = {};
   out_.ResetBodyBytes();
   try {
@@ -353,6 +365,7 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
     target_url_ = url;
     out_.ArmBeforeBody();
     redirect_limit_hit_ = false;
+    sent_ = true;
     try {
       Perform(url);
       http_code = http_->Response().StatusCode();
@@ -389,12 +402,12 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
 }
 
 void TFetchSession::Perform(const std::string& url) {
-  net::TNetHTTP& http = *http_;
+  TFetchHTTP& http = *http_;
   rtl::TStream* body = method_ == net::hmHead ? nullptr : &out_;
   for (int32_t attempt = 0;; ++attempt) {
     const bool reused = http.Connected();
     connected_in_pass_ = false;
-    watch_->Reset();
+    read_in_pass_ = false;
     if (upload_) upload_->SetPosition(0);
     http.SetReadTimeout(deadline_->Bound(reused ? read_timeout_ms_ : connect_timeout_ms_));
     try {
@@ -403,7 +416,8 @@ void TFetchSession::Perform(const std::string& url) {
     } catch (const net::ENetHTTPProtocolException&) {
       throw;
     } catch (const std::exception& e) {
-      context_ = {!options_.proxy.empty() || options_.socks != fsNone, reused || connected_in_pass_, watch_->Received() > 0};
+      context_ = {!options_.proxy.empty() || options_.socks != fsNone, reused || connected_in_pass_,
+                  read_in_pass_ || http.InputBuffer().Size() > 0};
       // A kept-alive connection that the server closed while it was idle
       // fails before any answer: send the request once more on a new one.
       const bool stale = attempt == 0 && reused && !connected_in_pass_ && !context_.received &&
@@ -438,9 +452,10 @@ void TFetchSession::WriteOut(int32_t http_code, double seconds) {
   facts.url_effective = EffectiveURL();
   facts.time_total = seconds;
   try {
-    out_.WriteText(ExpandWriteOut(options_.write_out, facts));
+    write_out_.WriteText(ExpandWriteOut(options_.write_out, facts));
+    if (&write_out_ != &out_) write_out_.Flush();
   } catch (const std::exception&) {
-    // Reported by the final flush.
+    // Standard output that takes nothing more is reported by the final flush.
   }
 }
 
@@ -451,7 +466,7 @@ int32_t TFetchSession::Fail(const TFetchFailure& failure) {
 
 // The URL of the last request sent: after followed redirects, where they led.
 std::string TFetchSession::EffectiveURL() const {
-  if (!http_ || http_->TargetURI().Host().empty()) return target_url_;
+  if (!sent_ || !http_ || http_->TargetURI().Host().empty()) return target_url_;
   const net::TNetURI& uri = http_->TargetURI();
   const bool default_port = (rtl::SameText(uri.Protocol(), "http") && uri.Port() == "80") ||
                             (rtl::SameText(uri.Protocol(), "https") && uri.Port() == "443");
@@ -475,10 +490,11 @@ int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err) {
     return fxOK;
   }
   try {
-    std::unique_ptr<TFetchOutputStream> out = options.output_file.empty()
-                                                  ? std::make_unique<TFetchOutputStream>()
-                                                  : std::make_unique<TFetchOutputStream>(options.output_file);
-    TFetchSession session(std::move(options), *out, err);
+    // Standard output carries the -w text even when the bodies go to a file.
+    TFetchOutputStream standard_output;
+    std::unique_ptr<TFetchOutputStream> file;
+    if (!options.output_file.empty()) file = std::make_unique<TFetchOutputStream>(options.output_file);
+    TFetchSession session(std::move(options), file ? *file : standard_output, err, &standard_output);
     return session.Run();
   } catch (const EFetchError& e) {
     if (!options.silent) err << ErrorLine({e.Code(), e.what()}) << '\n';

@@ -12,7 +12,6 @@
 #include "fetch_options.h"
 
 namespace meridian::net {
-class TNetHTTP;
 class TNetHTTPResponse;
 }  // namespace meridian::net
 
@@ -23,16 +22,18 @@ class TStream;
 namespace meridian::fetch {
 
 class TFetchDeadline;
+class TFetchHTTP;
 class TFetchOutputStream;
 class TFetchProgressBar;
 class TFetchTrafficWatch;
 
-// Drives a TNetHTTP through the URLs. Bodies and -i heads go to `out`,
-// messages, -v and -# to `err`; both must outlive the session. One use: make
-// it, call Run once.
+// Drives a TNetHTTP through the URLs. Bodies and -i heads go to `out`, the
+// -w text to `write_out` (none: to `out`), messages, -v and -# to `err`; all
+// must outlive the session. One use: make it, call Run once.
 class TFetchSession {
  public:
-  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err);
+  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+                TFetchOutputStream* write_out = nullptr);
   ~TFetchSession();
   TFetchSession(const TFetchSession&) = delete;
   TFetchSession& operator=(const TFetchSession&) = delete;
@@ -58,8 +59,9 @@ class TFetchSession {
   TFetchOptions options_;
   TFetchOutputStream& out_;
   std::ostream& err_;
-  std::unique_ptr<net::TNetHTTP> http_;
-  std::unique_ptr<TFetchTrafficWatch> watch_;
+  TFetchOutputStream& write_out_;
+  std::unique_ptr<TFetchHTTP> http_;
+  std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
   std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
   std::unique_ptr<rtl::TStream> upload_;
@@ -67,9 +69,11 @@ class TFetchSession {
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod
   bool connected_in_pass_ = false;  // a connection was opened for this request
+  bool read_in_pass_ = false;       // bytes of an answer were taken in
   bool redirect_limit_hit_ = false;
   TFailureContext context_;  // of the last failed pass
   std::string target_url_;  // the URL of the running transfer
+  bool sent_ = false;       // the running transfer reached the client
 };
 
 // The whole program below main: parses `args` (without the program name),

@@ -7,27 +7,33 @@
 namespace meridian::fetch {
 
 namespace {
-// Large enough that a body arriving in 32 KiB receives costs one write call
-// per few receives.
+// Small pieces (heads, short bodies) collect up to this size; a piece at
+// least half as large goes out in one write of its own.
 constexpr size_t kOutputBufferSize = 256 * 1024;
 }  // namespace
 
+// The stream keeps its own buffer and leaves the file unbuffered, so that
+// every write call carries as much as one receive brought.
 TFetchOutputStream::TFetchOutputStream() : file_(stdout), owns_file_(false) {
-  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+  std::fflush(file_);
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  buffer_.reserve(kOutputBufferSize);
 }
 
 TFetchOutputStream::TFetchOutputStream(const std::string& file_name)
     : file_(std::fopen(file_name.c_str(), "wb")), owns_file_(true) {
   if (file_ == nullptr) throw EFetchError(fxWriteError, "Failed to open the file " + file_name + " for writing");
-  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  buffer_.reserve(kOutputBufferSize);
 }
 
 TFetchOutputStream::~TFetchOutputStream() {
-  if (owns_file_) {
-    std::fclose(file_);
-  } else {
-    std::fflush(file_);
+  try {
+    Flush();
+  } catch (const std::exception&) {
+    // Reported by the session's own Flush; nothing more can be done here.
   }
+  if (owns_file_) std::fclose(file_);
 }
 
 void TFetchOutputStream::FireBeforeBody() {
@@ -57,11 +63,26 @@ int64_t TFetchOutputStream::Seek(int64_t offset, rtl::TSeekOrigin origin) {
 void TFetchOutputStream::WriteText(std::string_view text) { Put(text.data(), text.size()); }
 
 void TFetchOutputStream::Put(const void* bytes, size_t count) {
-  if (std::fwrite(bytes, 1, count, file_) != count) throw rtl::EWriteError("Failure writing output");
+  if (buffer_.size() + count > kOutputBufferSize) Flush();
+  if (count >= kOutputBufferSize / 2) {
+    WriteThrough(bytes, count);
+    return;
+  }
+  const auto* first = static_cast<const char*>(bytes);
+  buffer_.insert(buffer_.end(), first, first + count);
 }
 
 void TFetchOutputStream::Flush() {
-  if (std::fflush(file_) != 0) throw rtl::EWriteError("Failure writing output");
+  if (buffer_.empty()) return;
+  // Emptied first: a failed write is reported once, not on every later call.
+  std::vector<char> pending;
+  pending.swap(buffer_);
+  buffer_.reserve(kOutputBufferSize);
+  WriteThrough(pending.data(), pending.size());
+}
+
+void TFetchOutputStream::WriteThrough(const void* bytes, size_t count) {
+  if (std::fwrite(bytes, 1, count, file_) != count) throw rtl::EWriteError("Failure writing output");
 }
 
 }  // namespace meridian::fetch

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rtl/streams.h"
 
@@ -50,14 +51,17 @@ class TFetchOutputStream : public rtl::TStream {
   // Body bytes written so far.
   int64_t BodyBytes() const { return body_bytes_; }
   void ResetBodyBytes() { body_bytes_ = 0; size_ = 0; }
-  // Throws rtl::EWriteError when the buffered bytes cannot be written.
+  // Writes out the buffered bytes (also done on destruction, silently).
+  // Throws rtl::EWriteError when they cannot be written.
   void Flush();
 
  private:
   void Put(const void* bytes, size_t count);
+  void WriteThrough(const void* bytes, size_t count);
 
   std::FILE* file_;
   bool owns_file_;
+  std::vector<char> buffer_;
   bool armed_ = false;
   int64_t size_ = 0;
   int64_t body_bytes_ = 0;

@@ -1,4 +1,4 @@
-// Request-head logging and receive counting for meridian-fetch.
+// Request-head logging for meridian-fetch.
 #include "traffic_watch.h"
 
 #include <ostream>
@@ -23,10 +23,7 @@ bool IsRequestHead(const std::string& bytes) {
 
 }  // namespace
 
-void TFetchTrafficWatch::Receive(rtl::TStream& block) { received_ += block.Size(); }
-
 void TFetchTrafficWatch::Send(rtl::TStream& block) {
-  if (verbose_out_ == nullptr) return;
   const int64_t size = block.Size();
   std::string bytes(static_cast<size_t>(size), '\0');
   const int64_t start = block.Position();
