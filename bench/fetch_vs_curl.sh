@@ -13,11 +13,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tests/fetch/nginx_conf.sh
 
-for p in nginx curl time; do
-  if ! command -v "$p" >/dev/null && [[ ! -x /usr/sbin/$p && ! -x /usr/bin/$p ]]; then
-    apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-  fi
-done
+missing=()
+[[ -x /usr/sbin/nginx ]] || command -v nginx >/dev/null || missing+=(nginx)
+command -v curl >/dev/null || missing+=(curl)
+[[ -x /usr/bin/time ]] || missing+=(time)
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 
 build=build/bench
