@@ -8,6 +8,7 @@ packages=(
   libgtest-dev
   libsqlcipher-dev libsqlcipher0 sqlcipher
   nginx tinyproxy curl python3
+  dante-server microsocks
 )
 
 missing=()

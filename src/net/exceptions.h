@@ -164,6 +164,33 @@ MERIDIAN_NET_EXCEPTION(ENetUnknownProtocol, ENetException, "")
 
 // ---- SOCKS (transport/socks/) ----
 
+// The proxy refused the tunnel or the handshake failed part-way.
+MERIDIAN_NET_EXCEPTION(ENetSocksError, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetSocksRequestFailed, ENetSocksError, "Request rejected or failed.")
+MERIDIAN_NET_EXCEPTION(ENetSocksRequestServerFailed, ENetSocksError,
+                       "Request rejected because SOCKS server cannot connect.")
+MERIDIAN_NET_EXCEPTION(ENetSocksRequestIdentFailed, ENetSocksError,
+                       "Request rejected because the client program and identd report different user-ids.")
+MERIDIAN_NET_EXCEPTION(ENetSocksUnknownError, ENetSocksError, "Unknown socks error.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerRespondError, ENetSocksError, "Socks server did not respond.")
+MERIDIAN_NET_EXCEPTION(ENetSocksAuthMethodError, ENetSocksError, "Invalid socks authentication method.")
+MERIDIAN_NET_EXCEPTION(ENetSocksAuthError, ENetSocksError, "Authentication error to socks server.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerGeneralError, ENetSocksError, "General SOCKS server failure.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerPermissionError, ENetSocksError, "Connection not allowed by ruleset.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerNetUnreachableError, ENetSocksError, "Network unreachable.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerHostUnreachableError, ENetSocksError, "Host unreachable.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerConnectionRefusedError, ENetSocksError, "Connection refused.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerTTLExpiredError, ENetSocksError, "TTL expired.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerCommandError, ENetSocksError, "Command not supported.")
+MERIDIAN_NET_EXCEPTION(ENetSocksServerAddressError, ENetSocksError, "Address type not supported.")
+// A SOCKS 5 reply with an address type other than IPv4, name or IPv6: its
+// length is unknown, so the rest of the stream cannot be trusted.
+MERIDIAN_NET_EXCEPTION(ENetSocksReplyError, ENetSocksError, "Invalid reply from socks server.")
+// A user name, password or host name that the request cannot carry, refused
+// before anything is sent: "%s is longer than 255 bytes." or "%s contains a
+// zero byte." with what it is ("User name", "Password", "Host name").
+MERIDIAN_NET_EXCEPTION(ENetSocksValueError, ENetSocksError, "")
+
 // ---- TLS (transport/tls/) ----
 
 }  // namespace meridian::net

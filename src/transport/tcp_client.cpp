@@ -3,6 +3,7 @@
 #include "net/exceptions.h"
 #include "transport/connection_intercept.h"
 #include "transport/io_handler_socket.h"
+#include "transport/socks/socks_info.h"
 
 namespace meridian::net {
 
@@ -20,6 +21,8 @@ void TNetTCPClient::Connect(int32_t timeout) {
   try {
     IOHandler()->Open();
     ResetConnection();
+    // The proxy handshake waits for replies no longer than a read would.
+    if (Socket() != nullptr) Socket()->SocksInfo()->SetReadTimeout(ReadTimeout());
     IOHandler()->ConnectClient(host_, port_, bound_ip_, bound_port_, bound_port_min_, bound_port_max_, timeout);
     if (Intercept() != nullptr) Intercept()->Connect(this);
     DoStatus(hsConnected, {host_});

@@ -43,6 +43,8 @@ TEST(DescribeFailure, MapsLibraryErrorsToExitCodes) {
       {net::ENetIOHandlerPropInvalid(), before_connect, fxUnsupportedProtocol},
       {rtl::EConvertError("'x' is not a valid integer value"), before_connect, fxMalformedURL},
       {rtl::EWriteError("Failure writing output"), answered, fxWriteError},
+      {net::ENetSocksServerConnectionRefusedError(), before_connect, fxProxyHandshake},
+      {net::ENetSocksAuthError(), before_connect, fxProxyHandshake},
       {EFetchError(fxTooManyRedirects, "Maximum (3) redirects followed"), answered, fxTooManyRedirects},
   };
   for (const auto& c : cases) {

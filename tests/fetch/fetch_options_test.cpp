@@ -44,6 +44,45 @@ TEST(ParseFetchOptions, RefusesUnusableCommandLines) {
   EXPECT_TRUE(ParseFetchOptions({"-h"}).help);
 }
 
+TEST(ParseFetchOptions, ReadsSocksProxiesWithTheirDefaultPortAndTheLastProxyWins) {
+  const struct {
+    std::vector<std::string> args;
+    TFetchSocks socks;
+    std::string host;
+    int32_t port;
+    std::string proxy;
+  } cases[] = {
+      {{"--socks4", "proxy.test"}, fsSocks4, "proxy.test", 1080, ""},
+      {{"--socks4a", "127.0.0.1:1081"}, fsSocks4A, "127.0.0.1", 1081, ""},
+      {{"--socks5-hostname", "proxy.test:65535"}, fsSocks5Hostname, "proxy.test", 65535, ""},
+      {{"-x", "http://p:8080", "--socks5-hostname", "proxy.test"}, fsSocks5Hostname, "proxy.test", 1080, ""},
+      {{"--socks4", "proxy.test", "-x", "http://p:8080"}, fsNone, "proxy.test", 1080, "http://p:8080"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back("http://h/");
+    const TFetchOptions o = ParseFetchOptions(args);
+    EXPECT_EQ(c.socks, o.socks) << c.args[1];
+    EXPECT_EQ(c.host, o.socks_host) << c.args[1];
+    EXPECT_EQ(c.port, o.socks_port) << c.args[1];
+    EXPECT_EQ(c.proxy, o.proxy) << c.args[1];
+  }
+  EXPECT_EQ("fred:sec:ret", ParseFetchOptions({"--proxy-user", "fred:sec:ret", "http://h/"}).proxy_user);
+
+  const std::vector<std::string> refused[] = {
+      {"--socks4", "", "http://h/"},
+      {"--socks4a", "proxy.test:", "http://h/"},
+      {"--socks5-hostname", "proxy.test:0", "http://h/"},
+      {"--socks5-hostname", "proxy.test:65536", "http://h/"},
+      {"--socks5-hostname", "proxy.test:80x", "http://h/"},
+      {"--socks5-hostname", "socks5h://proxy.test", "http://h/"},
+      {"--socks5-hostname"},
+  };
+  for (const auto& args : refused) {
+    EXPECT_THROW(ParseFetchOptions(args), EFetchUsage) << args[1 % args.size()];
+  }
+}
+
 TEST(SecondsToMilliseconds, NeverTurnsALimitIntoNone) {
   EXPECT_EQ(0, SecondsToMilliseconds(0));
   EXPECT_EQ(1, SecondsToMilliseconds(0.0001));

@@ -23,6 +23,18 @@ std::string Peer::ReceiveAll() {
   }
 }
 
+std::string Peer::Receive(size_t count) {
+  std::string bytes(count, '\0');
+  size_t received = 0;
+  while (received < count) {
+    const int32_t n = socket_.Recv(bytes.data() + received, static_cast<int32_t>(count - received), 0);
+    if (n <= 0) break;
+    received += static_cast<size_t>(n);
+  }
+  bytes.resize(received);
+  return bytes;
+}
+
 void Peer::Reset() {
   const TNetLinger linger{1, 0};
   socket_.SetSockOpt(kSolSocket, kSoLinger, &linger, sizeof linger);

@@ -45,6 +45,8 @@ class Peer {
   void Send(const std::string& bytes);
   // Everything until the client closes.
   std::string ReceiveAll();
+  // Exactly `count` bytes, or fewer when the client closes first.
+  std::string Receive(size_t count);
   // A graceful close (FIN).
   void Close() { socket_.CloseSocket(); }
   // An abortive close (RST).

@@ -56,6 +56,8 @@ TFetchFailure DescribeFailure(const std::exception& error, const TFailureContext
   if (dynamic_cast<const net::ENetReadTimeout*>(&error) || dynamic_cast<const net::ENetConnectTimeout*>(&error)) {
     return failure(fxTimedOut, "Timed out");
   }
+  // The SOCKS proxy refused the tunnel or broke off the handshake.
+  if (dynamic_cast<const net::ENetSocksError*>(&error)) return failure(fxProxyHandshake, "Proxy handshake failed");
   if (dynamic_cast<const net::ENetHTTPBodyIncomplete*>(&error)) return failure(fxPartialBody, "Partial body");
   if (dynamic_cast<const net::ENetHTTPInvalidChunkedBody*>(&error)) {
     return failure(fxReceiveError, "Invalid chunked body");

@@ -27,6 +27,7 @@ enum TFetchExitCode : int32_t {
   fxNothingReceived = 52,
   fxSendError = 55,
   fxReceiveError = 56,
+  fxProxyHandshake = 97,
 };
 
 // A failure found by meridian-fetch itself, with its exit code.

@@ -42,6 +42,26 @@ int32_t ParseCount(const std::string& option, const std::string& value) {
   return count;
 }
 
+// HOST[:PORT] of a SOCKS proxy; the port defaults to 1080.
+void SetSocksProxy(TFetchOptions& o, TFetchSocks socks, const std::string& option, const std::string& value) {
+  const std::string shown = "option " + option + ": expected HOST[:PORT]";
+  std::string host = value;
+  int32_t port = 1080;
+  const size_t colon = value.rfind(':');
+  if (colon != std::string::npos) {
+    const std::string port_text = value.substr(colon + 1);
+    const char* end = port_text.data() + port_text.size();
+    const auto [ptr, ec] = std::from_chars(port_text.data(), end, port);
+    if (port_text.empty() || ec != std::errc() || ptr != end || port < 1 || port > 65535) throw EFetchUsage(shown);
+    host.erase(colon);
+  }
+  if (host.empty() || host.find_first_of(":/@ \t\r\n") != std::string::npos) throw EFetchUsage(shown);
+  o.proxy.clear();
+  o.socks = socks;
+  o.socks_host = host;
+  o.socks_port = port;
+}
+
 const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {'o', "output", true, [](TFetchOptions& o, const std::string& v) { o.output_file = v; }},
@@ -76,7 +96,16 @@ const std::vector<OptionSpec>& Options() {
       {0, "max-redirs", true,
        [](TFetchOptions& o, const std::string& v) { o.max_redirects = ParseCount("--max-redirs", v); }},
       {'0', "http1.0", false, [](TFetchOptions& o, const std::string&) { o.http10 = true; }},
-      {'x', "proxy", true, [](TFetchOptions& o, const std::string& v) { o.proxy = v; }},
+      {'x', "proxy", true,
+       [](TFetchOptions& o, const std::string& v) {
+         o.proxy = v;
+         o.socks = fsNone;
+       }},
+      {0, "socks4", true, [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks4, "--socks4", v); }},
+      {0, "socks4a", true,
+       [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks4A, "--socks4a", v); }},
+      {0, "socks5-hostname", true,
+       [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks5Hostname, "--socks5-hostname", v); }},
       {'u', "user", true, [](TFetchOptions& o, const std::string& v) { o.user = v; }},
       {0, "basic", false, [](TFetchOptions& o, const std::string&) { o.basic = true; }},
       {'U', "proxy-user", true, [](TFetchOptions& o, const std::string& v) { o.proxy_user = v; }},
@@ -190,9 +219,18 @@ const std::string& FetchHelpText() {
       "                          redirect leads to gets none\n"
       "     --basic              Send the -u credentials with the first request,\n"
       "                          without waiting for a challenge\n"
+      "     --socks4 HOST[:PORT] Go through this SOCKS 4 proxy (port 1080 when none\n"
+      "                          is given); the target's name is resolved here\n"
+      "     --socks4a HOST[:PORT]\n"
+      "                          Go through this SOCKS 4A proxy; it resolves the name\n"
+      "     --socks5-hostname HOST[:PORT]\n"
+      "                          Go through this SOCKS 5 proxy; it resolves the name\n"
+      "                          (the last of -x and the SOCKS options counts)\n"
       " -U, --proxy-user USER:PASSWORD\n"
-      "                          Answer the proxy's authentication challenge (407)\n"
-      "                          with these credentials (Basic)\n"
+      "                          Credentials for the proxy: they answer an HTTP\n"
+      "                          proxy's challenge (407, Basic), or are the SOCKS 5\n"
+      "                          user name and password; the user name alone is\n"
+      "                          the SOCKS 4 user id\n"
       "     --connect-timeout S  Seconds allowed for connecting (fractions allowed)\n"
       "     --read-timeout S     Seconds allowed for each wait for data\n"
       " -m, --max-time S         Seconds allowed for the whole run\n"
@@ -216,8 +254,9 @@ const std::string& FetchHelpText() {
       "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
       "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
       "26 local file unreadable, 28 timed out, 47 too many redirects, 52 nothing\n"
-      "received, 55 send failure, 56 receive failure. With several URLs a failed one\n"
-      "is reported and the next one fetched; the exit code is the first failure's.\n";
+      "received, 55 send failure, 56 receive failure, 97 proxy handshake refused.\n"
+      "With several URLs a failed one is reported and the next one fetched; the\n"
+      "exit code is the first failure's.\n";
   return text;
 }
 

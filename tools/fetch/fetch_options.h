@@ -9,6 +9,9 @@
 
 namespace meridian::fetch {
 
+// The SOCKS proxy of --socks4, --socks4a and --socks5-hostname.
+enum TFetchSocks : uint8_t { fsNone, fsSocks4, fsSocks4A, fsSocks5Hostname };
+
 // Everything the command line asks for. Time-outs are in seconds; 0 means no
 // limit.
 struct TFetchOptions {
@@ -28,7 +31,10 @@ struct TFetchOptions {
   std::string proxy;                     // -x: [http://][user:password@]HOST:PORT
   std::optional<std::string> user;        // -u: USER[:PASSWORD] answering a server's 401
   bool basic = false;                    // --basic: send the -u credentials unasked
-  std::optional<std::string> proxy_user;  // -U: USER[:PASSWORD] answering a proxy's 407
+  TFetchSocks socks = fsNone;            // the last of -x and the SOCKS options wins
+  std::string socks_host;                // --socks4, --socks4a, --socks5-hostname: HOST[:PORT]
+  int32_t socks_port = 1080;
+  std::optional<std::string> proxy_user;  // -U: USER[:PASSWORD] for a proxy's 407 or SOCKS
   double connect_timeout = 0;            // --connect-timeout
   double read_timeout = 0;               // --read-timeout
   double max_time = 0;                   // -m: deadline for the whole run

@@ -23,6 +23,7 @@
 #include "traffic_watch.h"
 #include "transport/io_handler_socket.h"
 #include "transport/socket_handle.h"
+#include "transport/socks/socks_info.h"
 #include "uri/uri.h"
 #include "write_out.h"
 
@@ -198,6 +199,7 @@ void TFetchSession::Configure() {
   }
 
   ConfigureCredentials();
+  if (options_.socks != fsNone) ConfigureSocks();
 
   net::TNetHTTPRequest& request = http.Request();
   if (!options_.data.empty()) request.SetContentType("application/x-www-form-urlencoded");
@@ -305,6 +307,29 @@ void TFetchSession::ConfigureCredentials() {
 // Known names set the request's own field, so that the line replaces the
 // default instead of doubling it; "Name:" with no value removes it. Other
 // lines are sent as they are.
+void TFetchSession::ConfigureSocks() {
+  // The client's own I/O handler lives for one connection only; this one,
+  // owned by the client as a component, keeps the SOCKS settings for every
+  // connection of the run.
+  auto* handler = new net::TNetIOHandlerSocket(http_.get());
+  handler->OnStatus = [this](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+    if (http_->OnStatus) http_->OnStatus(sender, status, text);
+  };
+  net::TNetSocksInfo& socks = *handler->SocksInfo();
+  socks.SetVersion(options_.socks == fsSocks4    ? net::svSocks4
+                   : options_.socks == fsSocks4A ? net::svSocks4A
+                                                 : net::svSocks5);
+  socks.SetHost(options_.socks_host);
+  socks.SetPort(options_.socks_port);
+  if (options_.proxy_user) {
+    std::string password = *options_.proxy_user;
+    socks.SetUsername(rtl::Fetch(password, ":"));
+    socks.SetPassword(password);
+    if (socks.Version() == net::svSocks5) socks.SetAuthentication(net::saUsernamePassword);
+  }
+  http_->SetIOHandler(handler);
+}
+
 void TFetchSession::ApplyHeader(const std::string& line) {
   const size_t colon = line.find(':');
   const std::string name = rtl::Trim(line.substr(0, colon));
@@ -434,7 +459,7 @@ void TFetchSession::Perform(const std::string& url) {
     } catch (const net::ENetHTTPProtocolException&) {
       throw;
     } catch (const std::exception& e) {
-      context_ = {!options_.proxy.empty(), reused || connected_in_pass_,
+      context_ = {!options_.proxy.empty() || options_.socks != fsNone, reused || connected_in_pass_,
                   read_in_pass_ || http.InputBuffer().Size() > 0};
       // A kept-alive connection that the server closed while it was idle
       // fails before any answer: send the request once more on a new one.

@@ -46,6 +46,8 @@ class TFetchSession {
  private:
   void Configure();
   void ConfigureCredentials();
+  // Gives the client an I/O handler that goes through the SOCKS proxy.
+  void ConfigureSocks();
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);

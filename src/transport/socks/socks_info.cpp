@@ -1,6 +1,11 @@
 #include "transport/socks/socks_info.h"
 
+#include <chrono>
+
+#include "net/exceptions.h"
+#include "rtl/text.h"
 #include "transport/io_handler_socket.h"
+#include "transport/net_stack.h"
 
 namespace meridian::net {
 
@@ -22,7 +27,19 @@ void TNetSocksInfo::Assign(const rtl::TPersistent& source) {
   version_ = other->version_;
 }
 
-void TNetSocksInfo::Negotiate(const std::string& /*host*/, int32_t /*port*/) {}
+void TNetSocksInfo::Negotiate(const std::string& host, int32_t port) {
+  switch (version_) {
+    case svSocks4:
+    case svSocks4A:
+      NegotiateSocks4(host, port);
+      break;
+    case svSocks5:
+      NegotiateSocks5(host, port);
+      break;
+    case svNoSocks:
+      break;
+  }
+}
 
 void TNetSocksInfo::SetIOHandler(TNetIOHandlerSocket* handler) {
   // The old handler's destruction link stays: the handler may still watch this
@@ -34,6 +51,62 @@ void TNetSocksInfo::SetIOHandler(TNetIOHandlerSocket* handler) {
 void TNetSocksInfo::Notification(rtl::TComponent* component, rtl::TOperation operation) {
   TNetComponent::Notification(component, operation);
   if (operation == rtl::opRemove && component == io_handler_) io_handler_ = nullptr;
+}
+
+TNetIOHandlerSocket& TNetSocksInfo::Handler() const {
+  if (io_handler_ == nullptr) throw ENetClosedSocket();
+  return *io_handler_;
+}
+
+void TNetSocksInfo::CheckText(const std::string& text, const char* what, bool zero_ends) {
+  if (text.size() > kMaxTextLength) throw ENetSocksValueError(rtl::Format("%s is longer than 255 bytes.", what));
+  if (zero_ends && text.find('\0') != std::string::npos) {
+    throw ENetSocksValueError(rtl::Format("%s contains a zero byte.", what));
+  }
+}
+
+void TNetSocksInfo::AppendPort(std::string& request, int32_t port) {
+  const uint16_t network = GStack->WSHToNs(static_cast<uint16_t>(port));
+  request.append(reinterpret_cast<const char*>(&network), sizeof network);
+}
+
+void TNetSocksInfo::SendRequest(const std::string& bytes) {
+  TNetIOHandlerSocket& handler = Handler();
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const int32_t n = handler.Send(bytes.data() + sent, static_cast<int32_t>(bytes.size() - sent));
+    if (n < 0) GStack->CheckForSocketError(n);
+    if (n <= 0) throw ENetClosedSocket();
+    sent += static_cast<size_t>(n);
+  }
+}
+
+void TNetSocksInfo::ReceiveReply(uint8_t* buffer, size_t count) {
+  TNetIOHandlerSocket& handler = Handler();
+  using Clock = std::chrono::steady_clock;
+  const bool bounded = read_timeout_ > 0;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(read_timeout_);
+  // A reply may arrive in pieces; the deadline covers the whole of it, so a
+  // proxy that trickles bytes cannot hold the connect longer than one wait.
+  size_t received = 0;
+  while (received < count) {
+    if (bounded) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0 || !handler.Readable(static_cast<int32_t>(left))) throw ENetReadTimeout();
+    }
+    const int32_t n = handler.Recv(buffer + received, static_cast<int32_t>(count - received));
+    if (n < 0) GStack->CheckForSocketError(n);
+    if (n <= 0) throw ENetSocksServerRespondError();
+    received += static_cast<size_t>(n);
+  }
+}
+
+void TNetSocksInfo::ReceiveSocks5Reply(uint8_t* buffer, size_t count) {
+  try {
+    ReceiveReply(buffer, count);
+  } catch (const ENetException&) {
+    throw ENetSocksServerRespondError();
+  }
 }
 
 }  // namespace meridian::net
