@@ -3,6 +3,8 @@
 // descriptors and threads to catch leaks.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -81,6 +83,24 @@ inline size_t CountEntries(const char* folder) {
 }
 inline size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
 inline size_t Threads() { return CountEntries("/proc/self/task"); }
+
+// A fixture whose tests must leave as many descriptors and threads open as
+// they found.
+class LeakCheckedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    descriptors_ = OpenDescriptors();
+    threads_ = Threads();
+  }
+  void TearDown() override {
+    EXPECT_EQ(descriptors_, OpenDescriptors()) << "descriptor leaked";
+    EXPECT_EQ(threads_, Threads()) << "thread left running";
+  }
+
+ private:
+  size_t descriptors_ = 0;
+  size_t threads_ = 0;
+};
 
 // Milliseconds taken by `action`.
 inline int64_t ElapsedMs(const std::function<void()>& action) {

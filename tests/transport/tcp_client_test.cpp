@@ -24,26 +24,14 @@ using testing::LoopbackServer;
 using testing::Peer;
 
 // Every test leaves as many descriptors and threads open as it found.
-class TNetTCPClientTest : public ::testing::Test {
+class TNetTCPClientTest : public testing::LeakCheckedTest {
  protected:
-  void SetUp() override {
-    descriptors_ = testing::OpenDescriptors();
-    threads_ = testing::Threads();
-  }
-  void TearDown() override {
-    EXPECT_EQ(descriptors_, testing::OpenDescriptors()) << "descriptor leaked";
-    EXPECT_EQ(threads_, testing::Threads()) << "thread left running";
-  }
 
   static void ConnectTo(TNetTCPClient& client, const LoopbackServer& server, int32_t timeout = -1) {
     client.SetHost("127.0.0.1");
     client.SetPort(server.Port());
     client.Connect(timeout);
   }
-
- private:
-  size_t descriptors_ = 0;
-  size_t threads_ = 0;
 };
 
 // Signals a latch when the connection receives its first block, so the peer

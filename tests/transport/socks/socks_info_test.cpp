@@ -102,21 +102,7 @@ const std::string kGranted4 = Bytes({0, 90, 0, 0, 0, 0, 0, 0});
 const std::string kTunnelLine = "through the tunnel\n";
 
 // Every test leaves as many descriptors and threads open as it found.
-class TNetSocksInfoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    descriptors_ = testing::OpenDescriptors();
-    threads_ = testing::Threads();
-  }
-  void TearDown() override {
-    EXPECT_EQ(descriptors_, testing::OpenDescriptors()) << "descriptor leaked";
-    EXPECT_EQ(threads_, testing::Threads()) << "thread left running";
-  }
-
- private:
-  size_t descriptors_ = 0;
-  size_t threads_ = 0;
-};
+class TNetSocksInfoTest : public testing::LeakCheckedTest {};
 
 TEST_F(TNetSocksInfoTest, DefaultsAndAssignmentCopyTheSixSettings) {
   TNetSocksInfo source;
