@@ -2,6 +2,8 @@
 // plain receive loop over the same bytes in the same run:
 // - ReadLn of 1,000,000 short lines;
 // - ReadStream of 1 GiB into a stream that discards what it is given.
+// The plain loop only moves bytes; ReadLn also finds and hands out each line,
+// so its share of the plain rate measures that work, not a copy of the buffer.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -108,28 +110,32 @@ void Report(const char* what, double plain_seconds, double seconds, double bytes
               100.0 * plain_seconds / seconds);
 }
 
+// Loopback throughput on a shared machine swings from one second to the next,
+// so the plain loop and the connection take turns, kRounds times each, and the
+// best time of each side is compared.
+constexpr int kRounds = 5;
+
 void BenchReadLn() {
   constexpr int kLines = 1000000;
   std::string payload;
   for (int i = 0; i < kLines; ++i) payload += "line " + std::to_string(1000000 + i) + "\r\n";
 
-  double plain = 0;
-  {
-    Sender sender(payload, 1);
-    plain = Seconds([&] { PlainReceive(sender.Port()); });
-  }
-  double seconds = 0;
-  int lines = 0;
-  {
+  double plain = 1e9;
+  double seconds = 1e9;
+  for (int round = 0; round < kRounds; ++round) {
+    {
+      Sender sender(payload, 1);
+      plain = std::min(plain, Seconds([&] { PlainReceive(sender.Port()); }));
+    }
     Sender sender(payload, 1);
     TNetTCPClient client;
     Connect(client, sender.Port());
-    seconds = Seconds([&] {
-      for (; lines < kLines; ++lines) client.ReadLn();
-    });
+    seconds = std::min(seconds, Seconds([&] {
+                         for (int lines = 0; lines < kLines; ++lines) client.ReadLn();
+                       }));
     client.Disconnect();
   }
-  Report("ReadLn, 1,000,000 lines", plain, seconds, static_cast<double>(payload.size()), "lines", lines);
+  Report("ReadLn, 1,000,000 lines", plain, seconds, static_cast<double>(payload.size()), "lines", kLines);
 }
 
 void BenchReadStream() {
@@ -137,18 +143,18 @@ void BenchReadStream() {
   constexpr int64_t kBlocks = 1024;  // 1 GiB
   const std::string payload(kBlock, 'x');
 
-  double plain = 0;
-  {
-    Sender sender(payload, kBlocks);
-    plain = Seconds([&] { PlainReceive(sender.Port()); });
-  }
-  double seconds = 0;
-  {
+  double plain = 1e9;
+  double seconds = 1e9;
+  for (int round = 0; round < kRounds; ++round) {
+    {
+      Sender sender(payload, kBlocks);
+      plain = std::min(plain, Seconds([&] { PlainReceive(sender.Port()); }));
+    }
     Sender sender(payload, kBlocks);
     TNetTCPClient client;
     Connect(client, sender.Port());
     DiscardStream discard;
-    seconds = Seconds([&] { client.ReadStream(discard, kBlock * kBlocks); });
+    seconds = std::min(seconds, Seconds([&] { client.ReadStream(discard, kBlock * kBlocks); }));
     client.Disconnect();
   }
   Report("ReadStream, 1 GiB, discarded", plain, seconds, static_cast<double>(kBlock * kBlocks), "blocks", kBlocks);

@@ -128,8 +128,12 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
     return 0;
   }
   int32_t n = 0;
+  // A wait without a bound needs no readiness poll: the receive itself blocks
+  // until data or the peer's close arrives. Only an anti-freeze, which runs
+  // between bounded waits, needs the poll then.
+  const bool poll = timeout != -2 || TNetAntiFreezeBase::ShouldUse();
   do {
-    if (!io_handler_->Readable(timeout)) {
+    if (poll && !io_handler_->Readable(timeout)) {
       if (raise_on_timeout) throw ENetReadTimeout();
       return -1;
     }
