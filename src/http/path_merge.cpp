@@ -17,11 +17,8 @@ std::string MergePath(const std::string& base, const std::string& path) {
   for (size_t i = 0; i < walk.size(); ++i) {
     const char c = walk[i];
     if (c == '/') {
-      if (i == 0) {
-        result = "/";
-      } else if (result.empty() || result.back() != '/') {
-        result += '/';
-      }
+      // A slash never doubles (the first one of the path always stands).
+      if (i == 0 || result.empty() || result.back() != '/') result += '/';
     } else if (c == '.' && !result.empty() && result.back() == '/' && i + 1 < walk.size() &&
                walk[i + 1] == '.') {
       // ".." climbs one directory: drop the slash, then the segment before it.
