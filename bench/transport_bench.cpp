@@ -54,28 +54,6 @@ class Sender {
   std::thread thread_;
 };
 
-// Keeps the position and size it is given and nothing else.
-class DiscardStream : public meridian::rtl::TStream {
- public:
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void*, int64_t count) override {
-    position_ += count;
-    size_ = std::max(size_, position_);
-    return count;
-  }
-  int64_t Seek(int64_t offset, meridian::rtl::TSeekOrigin origin) override {
-    const int64_t base = origin == meridian::rtl::soBeginning ? 0 : origin == meridian::rtl::soCurrent ? position_ : size_;
-    position_ = base + offset;
-    return position_;
-  }
-  int64_t Size() override { return size_; }
-  void SetSize(int64_t size) override { size_ = size; }
-
- private:
-  int64_t position_ = 0;
-  int64_t size_ = 0;
-};
-
 double Seconds(const std::function<void()>& action) {
   const auto start = std::chrono::steady_clock::now();
   action();
@@ -153,7 +131,7 @@ void BenchReadStream() {
     Sender sender(payload, kBlocks);
     TNetTCPClient client;
     Connect(client, sender.Port());
-    DiscardStream discard;
+    meridian::rtl::TNullStream discard;
     seconds = std::min(seconds, Seconds([&] { client.ReadStream(discard, kBlock * kBlocks); }));
     client.Disconnect();
   }

@@ -65,32 +65,6 @@ bool ParseChunkSize(const std::string& line, int64_t& size) {
   return true;
 }
 
-// Takes the bytes of a body that nobody wants: keeps only a position and a
-// size, so a drained body costs no memory.
-class TNetBodySink : public rtl::TStream {
- public:
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void*, int64_t count) override {
-    position_ += count;
-    size_ = std::max(size_, position_);
-    return count;
-  }
-  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
-    int64_t base = origin == rtl::soBeginning ? 0 : origin == rtl::soCurrent ? position_ : size_;
-    position_ = std::max<int64_t>(0, base + offset);
-    return position_;
-  }
-  int64_t Size() override { return size_; }
-  void SetSize(int64_t size) override {
-    size_ = std::max<int64_t>(0, size);
-    position_ = std::min(position_, size_);
-  }
-
- private:
-  int64_t position_ = 0;
-  int64_t size_ = 0;
-};
-
 }  // namespace
 
 const char* HTTPProtocolVersionText(TNetHTTPProtocolVersion version) {
@@ -271,7 +245,7 @@ void TNetHTTPResponse::ReadBody() {
 
 void TNetHTTPResponse::DrainBody() {
   rtl::TStream* previous = body_stream_;
-  TNetBodySink sink;
+  rtl::TNullStream sink;
   body_stream_ = &sink;
   try {
     ReadBody();

@@ -78,6 +78,24 @@ void TMemoryStream::Clear() {
   position_ = 0;
 }
 
+int64_t TNullStream::Write(const void*, int64_t count) {
+  if (count <= 0) return 0;
+  position_ += count;
+  size_ = std::max(size_, position_);
+  return count;
+}
+
+int64_t TNullStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : size_;
+  position_ = std::max<int64_t>(0, base + offset);
+  return position_;
+}
+
+void TNullStream::SetSize(int64_t size) {
+  size_ = std::max<int64_t>(0, size);
+  position_ = std::min(position_, size_);
+}
+
 TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_name_(file_name) {
   std::ios::openmode how = std::ios::binary;
   if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {

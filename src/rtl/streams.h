@@ -65,6 +65,22 @@ class TMemoryStream : public TStream {
   int64_t position_ = 0;
 };
 
+// A stream that keeps only a position and a size: what is written to it is
+// dropped, and reading yields nothing. Takes bodies nobody wants at no memory
+// cost.
+class TNullStream : public TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override { return size_; }
+  void SetSize(int64_t size) override;
+
+ private:
+  int64_t position_ = 0;
+  int64_t size_ = 0;
+};
+
 // File modes: one of the open modes or fmCreate, optionally with a share mode.
 // Share modes are requests to the platform; where it has no such locking
 // (POSIX), others may always read and write.

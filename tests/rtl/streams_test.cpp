@@ -41,6 +41,18 @@ TEST(TMemoryStream, CopyFromWholeSourceWhenCountIsZero) {
   EXPECT_THROW(dest.CopyFrom(source, 5), EReadError);
 }
 
+TEST(TNullStream, CountsWhatIsWrittenAndKeepsNothing) {
+  TNullStream sink;
+  sink.WriteBuffer(std::string(100000, 'x'));
+  EXPECT_EQ(100000, sink.Size());
+  EXPECT_EQ(100000, sink.Position());
+  char c;
+  EXPECT_EQ(0, sink.Read(&c, 1));
+  sink.SetSize(10);  // cutting back also pulls the position in
+  EXPECT_EQ(10, sink.Position());
+  EXPECT_EQ(0, sink.Seek(-50, soCurrent));
+}
+
 TEST(TFileStream, CreatesReadsAndReportsMissingFiles) {
   const std::string path = (std::filesystem::temp_directory_path() / ("meridian_stream_test_" + std::to_string(std::random_device{}()) + ".bin")).string();
   {
