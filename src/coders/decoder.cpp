@@ -16,7 +16,7 @@ TNetDecoder4to3::TNetDecoder4to3(rtl::TComponent* owner)
     : TNetDecoder(owner), decode_table_(kBase64DecodeTable), fill_char_('=') {}
 
 void TNetDecoder4to3::DecodeToStream(std::string_view text, rtl::TStream& dest) const {
-  if (text.size() % 4 != 0) throw ENetException("Uneven size in DecodeToStream.");
+  if (text.size() % 4 != 0) throw ENetCoderUnevenSize("Uneven size in DecodeToStream.");
 
   std::string bytes;
   bytes.reserve(text.size() / 4 * 3);

@@ -40,7 +40,7 @@ class TNetDecoder4to3 : public TNetDecoder {
   explicit TNetDecoder4to3(rtl::TComponent* owner = nullptr);
   std::string ClassName() const override { return "TNetDecoder4to3"; }
 
-  // Throws ENetException "Uneven size in DecodeToStream." when the length of
+  // Throws ENetCoderUnevenSize "Uneven size in DecodeToStream." when the length of
   // `text` is not a multiple of 4; nothing is written then. The bytes are
   // written in one write, and only when there are some.
   void DecodeToStream(std::string_view text, rtl::TStream& dest) const override;

@@ -52,7 +52,7 @@ TNetEncoder3to4::TNetEncoder3to4(rtl::TComponent* owner, std::string coding_tabl
 }
 
 std::string TNetEncoder3to4::Encode(rtl::TStream& source, int32_t bytes) const {
-  if (bytes != kEncodeAll && bytes % 3 > 0) throw ENetException("Uneven size in Encode.");
+  if (bytes != kEncodeAll && bytes % 3 > 0) throw ENetCoderUnevenSize("Uneven size in Encode.");
   // A negative count would size and read garbage: it encodes nothing.
   const int64_t n = std::min<int64_t>(bytes, source.Size() - source.Position());
   if (n <= 0) return {};

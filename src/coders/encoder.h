@@ -46,7 +46,7 @@ class TNetEncoder3to4 : public TNetEncoder {
  public:
   std::string ClassName() const override { return "TNetEncoder3to4"; }
 
-  // Throws ENetException "Uneven size in Encode." when `bytes` is neither
+  // Throws ENetCoderUnevenSize "Uneven size in Encode." when `bytes` is neither
   // kEncodeAll nor a multiple of 3; nothing is read then. Throws EReadError
   // when the stream delivers fewer bytes than its size promised.
   std::string Encode(rtl::TStream& source, int32_t bytes = kEncodeAll) const override;

@@ -243,7 +243,7 @@ void TNetCookieRFC2109::TakeOver(const TNetCookieRFC2109& source) {
 TNetCookieRFC2965::TNetCookieRFC2965(TNetCookies* collection) : TNetCookieRFC2109(collection) { SetFlavour(2); }
 
 void TNetCookieRFC2965::SetPort(int32_t index, int32_t port) {
-  if (index < 0 || static_cast<size_t>(index) > ports_.size()) throw ENetException("Index out of range.");
+  if (index < 0 || static_cast<size_t>(index) > ports_.size()) throw ENetCookieIndexOutOfRange();
   if (static_cast<size_t>(index) == ports_.size()) {
     ports_.push_back(port);
   } else {

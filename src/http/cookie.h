@@ -175,7 +175,7 @@ class TNetCookieRFC2965 : public TNetCookieRFC2109 {
   // quoted list.
   const std::vector<int32_t>& Ports() const { return ports_; }
   // Replaces the port at `index`; an index equal to the count appends.
-  // Throws ENetException "Index out of range." for any other index.
+  // Throws ENetCookieIndexOutOfRange "Index out of range." for any other index.
   void SetPort(int32_t index, int32_t port);
 
  protected:

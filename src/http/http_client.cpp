@@ -1,5 +1,7 @@
 #include "http/http_client.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 #include <string_view>
 
@@ -24,7 +26,7 @@ bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != 
 // A raw CR or LF in anything that goes into the request line would let the
 // URL's author add header lines or whole requests of their own.
 void RejectLineBreaks(std::string_view target) {
-  if (HasLineBreak(target)) throw ENetException("Request target contains a line break");
+  if (HasLineBreak(target)) throw ENetHTTPTargetLineBreak();
 }
 
 // The port text as a number, 0 when it is not a plain decimal number.
@@ -36,6 +38,45 @@ int32_t DecimalPort(const std::string& text) {
     value = value * 10 + (c - '0');
   }
   return value;
+}
+
+constexpr int32_t kMaxPort = 65535;
+
+// The default port of a scheme the client speaks.
+std::string DefaultPort(const std::string& protocol) {
+  if (rtl::SameText(protocol, "http")) return "80";
+  if (rtl::SameText(protocol, "https")) return "443";
+  throw ENetUnknownProtocol();
+}
+
+// A scheme as RFC 3986 writes one: a letter, then letters, digits, "+", "-"
+// or ".". Text before a "://" that is no scheme ("/next?to=http://...") makes
+// the reference a relative one.
+bool IsScheme(std::string_view text) {
+  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+  });
+}
+
+// Bytes that may not stand in a request target as they are (blanks, control
+// bytes, bytes from 0x7f up) go as percent escapes; everything else, escapes
+// already made included, is left alone.
+std::string EncodeTargetBytes(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7f) {
+      result += '%';
+      result += kHex[byte >> 4];
+      result += kHex[byte & 0x0f];
+    } else {
+      result += c;
+    }
+  }
+  return result;
 }
 
 // Host (letter case ignored) and port of a target: where credentials belong.
@@ -152,7 +193,9 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
       switch (exchange_->DecideNextStep()) {
         case nsRetryAuth:
           --redirect_count_;  // an authentication pass does not count
-          request.SetTarget(url);
+          // The answer goes to the URL that challenged, which after a
+          // redirect is not the one the caller gave.
+          request.SetTarget(target_uri_->ComposeURI({}));
           break;
         case nsReadAndFollow:
           response.ReadBody();
@@ -174,7 +217,7 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
           done = true;
           break;
         case nsUndecided:
-          throw ENetException("Undefined situation");
+          throw ENetHTTPUndefinedSituation();
       }
     }
   } catch (...) {
@@ -200,35 +243,57 @@ void TNetCustomHTTP::TrustCredentialsForTarget() {
 
 void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
   RejectLineBreaks(request.Target());
-  TNetURI url(request.Target());
+  TNetURI& target = *target_uri_;
+  const std::string current_protocol = target.Protocol().empty() ? "http" : target.Protocol();
+  std::string text = request.Target();
+  TNetURI::NormalizeSlashes(text);
+  const size_t scheme_end = text.find("://");
+  if (text.starts_with("//")) {
+    // A network-path reference names a host and keeps the current scheme.
+    text = current_protocol + ":" + text;
+  } else if (scheme_end != std::string::npos && !IsScheme(std::string_view(text).substr(0, scheme_end))) {
+    // A "://" inside a relative reference (in its query, say) must not make
+    // the parser take the text before it for a scheme: the reference is
+    // written out in full against the current target first.
+    const std::string base = current_protocol + "://" + target.Host() + ":" + target.Port();
+    text = text.starts_with("/") ? base + text : base + target.Path() + text;
+  }
+  TNetURI url(text);
+  const bool absolute = !url.Protocol().empty();
+  if (absolute) {
+    // Only the schemes this client speaks, to a named host and a real port:
+    // anything else is refused before a byte is sent.
+    if (!rtl::SameText(url.Protocol(), "http") && !rtl::SameText(url.Protocol(), "https")) {
+      throw ENetUnknownProtocol();
+    }
+    if (url.Host().empty()) throw ENetURIMissingHost();
+    const int32_t port = DecimalPort(url.Port());
+    if (!url.Port().empty() && (port < 1 || port > kMaxPort)) throw ENetURIInvalidPort();
+  }
   if (!url.Username().empty()) {
     request.SetUsername(url.Username());
     request.SetPassword(url.Password());
   }
-  TNetURI& target = *target_uri_;
   target.SetUsername(request.Username());
   target.SetPassword(request.Password());
-  target.SetPath(MergePath(target.Path(), url.Path()));
-  target.SetDocument(url.Document());
-  target.SetParams(url.Params());
-  if (!url.Host().empty()) target.SetHost(url.Host());
-  target.SetProtocol(url.Protocol().empty() ? "http" : url.Protocol());
+  target.SetPath(EncodeTargetBytes(MergePath(target.Path(), url.Path())));
+  target.SetDocument(EncodeTargetBytes(url.Document()));
+  target.SetParams(EncodeTargetBytes(url.Params()));
 
-  if (!url.Port().empty()) {
-    target.SetPort(url.Port());
+  if (absolute) {
+    target.SetHost(url.Host());
+    target.SetProtocol(url.Protocol());
+    // A URL that names its host and no port goes to its scheme's default
+    // port, never to the port of whatever was asked before.
+    target.SetPort(url.Port().empty() ? DefaultPort(url.Protocol()) : url.Port());
   } else {
-    // A port of an earlier request, or of the Port property, carries over to
-    // a URL that names none, unless it is one of the two default ports.
+    // A relative reference stays with the current scheme, host and port (of
+    // the previous request, or of the Host and Port properties), unless that
+    // port is one of the two defaults.
+    target.SetProtocol(current_protocol);
     const int32_t carried = DecimalPort(target.Port());
-    if (carried == 0 || carried == 80 || carried == 443) {
-      if (rtl::SameText(target.Protocol(), "http")) {
-        target.SetPort("80");
-      } else if (rtl::SameText(target.Protocol(), "https")) {
-        target.SetPort("443");
-      } else {
-        throw ENetUnknownProtocol();
-      }
-    }
+    if (carried > kMaxPort) throw ENetURIInvalidPort();
+    if (carried == 0 || carried == 80 || carried == 443) target.SetPort(DefaultPort(target.Protocol()));
   }
 
   request.SetTarget(target.Path() + target.Document() + target.Params());
@@ -237,14 +302,14 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
 
   if ((method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete) &&
       protocol_version_ != pv1_1) {
-    throw ENetException("This request method is supported in HTTP 1.1");
+    throw ENetHTTPMethodNeedsHTTP11();
   }
   int64_t length = -1;
   if (method == hmPost || method == hmPut) {
     // A POST or PUT without a source sends an empty body rather than failing.
     length = request.UploadStream() != nullptr ? request.UploadStream()->Size() : 0;
     // The length field holds 32 bits; a larger body would be announced wrong.
-    if (length > std::numeric_limits<int32_t>::max()) throw ENetException("Request body too large");
+    if (length > std::numeric_limits<int32_t>::max()) throw ENetHTTPRequestBodyTooLarge();
   }
   request.SetContentLength(static_cast<int32_t>(length));
   request.SetHost(target.Port() == "80" ? target.Host() : target.Host() + ":" + target.Port());
@@ -351,7 +416,7 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
     }
     if (answer.StatusCode() == 200) break;
     tunnel.DecideNextStep();
-    if (round >= max_rounds) throw ENetException("The proxy did not open the tunnel");
+    if (round >= max_rounds) throw ENetHTTPTunnelRefused();
   }
   SetTLSPassThrough(false);
 }
@@ -375,7 +440,7 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
                                    " HTTP/" + HTTPProtocolVersionText(protocol_version_);
   RejectLineBreaks(request_line);
   for (const std::string& line : headers.Lines()) {
-    if (HasLineBreak(line)) throw ENetException("Request header contains a line break");
+    if (HasLineBreak(line)) throw ENetHTTPHeaderLineBreak();
   }
 
   // The head leaves in one piece.

@@ -76,16 +76,24 @@ class TNetCustomHTTP : public TNetTCPClient {
   // A 401 or 407 is answered in place only with hoInProcessAuth in
   // HTTPOptions; without it an answered challenge ends the request quietly,
   // its page in `body` and the status in Response.
+  // A URL or location that names a host and no port goes to its scheme's
+  // default port; only a relative one keeps the current scheme, host and
+  // port. A "//host/..." reference takes the current scheme. Blanks, control
+  // bytes and bytes from 0x7f up in the target go as percent escapes.
+  // A 3xx without a Location is a final answer, not a redirect. The retry
+  // after an answered challenge goes to the URL that challenged.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
-  // error page in its ResponseBody, `body` unchanged); ENetException "Request
-  // target contains a line break" for a URL or location holding CR or LF, and
-  // "Request header contains a line break" for such a header line, before
-  // anything is sent; ENetException "This request method is supported in HTTP
-  // 1.1"; ENetException "Request body too large" for a source past 2 GiB - 1;
-  // ENetUnknownProtocol for a URL without port whose protocol is neither
-  // http nor https; ENetIOHandlerPropInvalid for https without a TLS handler;
-  // ENetException "Undefined situation" when a 2xx response ends with the
-  // connection; the transport's and the response reader's errors unchanged.
+  // error page in its ResponseBody, `body` unchanged). Before anything is
+  // sent: ENetHTTPTargetLineBreak for a URL or location holding CR or LF,
+  // ENetHTTPHeaderLineBreak for such a header line, ENetHTTPMethodNeedsHTTP11,
+  // ENetHTTPRequestBodyTooLarge for a source past 2 GiB - 1,
+  // ENetUnknownProtocol for a scheme other than http and https,
+  // ENetURIMissingHost for a URL with a scheme and no host,
+  // ENetURIInvalidPort for a port outside 1 to 65535, and
+  // ENetIOHandlerPropInvalid for https without a TLS handler. Then
+  // ENetHTTPUndefinedSituation when a 2xx response ends with the connection,
+  // ENetHTTPTunnelRefused when a proxy does not open a tunnel, and the
+  // transport's and the response reader's errors unchanged.
   virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
                               rtl::TStream* body);
 

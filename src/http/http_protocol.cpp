@@ -74,7 +74,9 @@ TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
   const int32_t code = response_->StatusCode();
   const int32_t kind = code / 100;
 
-  if ((kind == 3 && code != 304) || !response_->Location().empty()) {
+  // A redirect is a response that says where to go. A 3xx without a Location
+  // leads nowhere: it is the final answer, failed with its status below.
+  if (!response_->Location().empty()) {
     std::string location = response_->Location();
     TNetHTTPMethod method = request_->Method();
     if (client.HandleRedirects() && client.redirect_count_ < client.RedirectMaximum()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "launcher/exceptions.h"
 #include "net/exceptions.h"
 #include "transport/tcp_connection.h"
 
@@ -30,7 +31,7 @@ void TDownloadDeadline::Connect(net::TNetTCPConnection* connection) {
 
 void TDownloadDeadline::Receive(rtl::TStream& block) {
   received_ += block.Size();
-  if (received_ > byte_limit_) throw net::ENetException("Download too large");
+  if (received_ > byte_limit_) throw EDownloadTooLarge();
   // The next wait for data may take only what is left.
   if (Connection() != nullptr) Arm(*Connection());
 }

@@ -32,7 +32,7 @@ class TDownloadDeadline : public net::TNetConnectionIntercept {
 
   void Connect(net::TNetTCPConnection* connection) override;
   // Throws ENetReadTimeout once the deadline has passed, and
-  // ENetException "Download too large" when the bytes exceed the limit.
+  // EDownloadTooLarge "Download too large" when the bytes exceed the limit.
   void Receive(rtl::TStream& block) override;
 
   // Milliseconds left until the deadline; 0 once it has passed.

@@ -116,12 +116,27 @@ MERIDIAN_NET_EXCEPTION(ENetReplyTooLong, ENetTCPConnectionError, "Reply too long
 // Composing a URI without a protocol ("Protocol field is empty") or without a
 // host ("Host field is empty").
 MERIDIAN_NET_EXCEPTION(ENetURIException, ENetException, "")
+// A URL that names a scheme but no host.
+MERIDIAN_NET_EXCEPTION(ENetURIMissingHost, ENetURIException, "No host in the URL")
+// A port that is no decimal number from 1 to 65535.
+MERIDIAN_NET_EXCEPTION(ENetURIInvalidPort, ENetURIException, "Port number is not between 1 and 65535")
+
+// ---- Base64 and other coders (coders/) ----
+
+// A byte count or text length the coding cannot split into whole groups:
+// "Uneven size in Encode." or "Uneven size in DecodeToStream.".
+MERIDIAN_NET_EXCEPTION(ENetCoderUnevenSize, ENetException, "")
 
 // ---- HTTP dates (http/) ----
 
 // The platform could not tell the local time zone.
 MERIDIAN_NET_EXCEPTION(ENetFailedToRetreiveTimeZoneInfo, ENetException,
                        "Failed attempting to retrieve time zone information.")
+
+// ---- Cookies (http/) ----
+
+// A port list index that is neither an element nor the one just past the end.
+MERIDIAN_NET_EXCEPTION(ENetCookieIndexOutOfRange, ENetException, "Index out of range.")
 
 // ---- Authentication schemes (auth/) ----
 
@@ -159,8 +174,19 @@ class ENetHTTPProtocolException : public ENetProtocolReplyError {
  private:
   std::string response_body_;
 };
-// A URL without a port whose protocol is neither "http" nor "https".
+// A URL or a redirect whose scheme is neither "http" nor "https".
 MERIDIAN_NET_EXCEPTION(ENetUnknownProtocol, ENetException, "")
+// A request refused before anything of it is sent.
+MERIDIAN_NET_EXCEPTION(ENetHTTPRequestRefused, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetHTTPTargetLineBreak, ENetHTTPRequestRefused, "Request target contains a line break")
+MERIDIAN_NET_EXCEPTION(ENetHTTPHeaderLineBreak, ENetHTTPRequestRefused, "Request header contains a line break")
+MERIDIAN_NET_EXCEPTION(ENetHTTPMethodNeedsHTTP11, ENetHTTPRequestRefused, "This request method is supported in HTTP 1.1")
+// A body longer than the 32-bit Content-Length field can announce.
+MERIDIAN_NET_EXCEPTION(ENetHTTPRequestBodyTooLarge, ENetHTTPRequestRefused, "Request body too large")
+// A successful status whose connection closed before its body could be read.
+MERIDIAN_NET_EXCEPTION(ENetHTTPUndefinedSituation, ENetException, "Undefined situation")
+// The HTTP proxy answered CONNECT with something other than 200 too often.
+MERIDIAN_NET_EXCEPTION(ENetHTTPTunnelRefused, ENetException, "The proxy did not open the tunnel")
 
 // ---- SOCKS (transport/socks/) ----
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -86,20 +87,34 @@ TEST(TNetHTTP, OneConnectionServesSeveralGets) {
   for (const auto& request : server.Requests()) EXPECT_EQ(1, request.connection);
 }
 
-TEST(TNetHTTP, PortCarriesOverToUrlWithoutPort) {
-  LoopbackServer server({Ok("1"), Ok("2"), Ok("3")});
-  TNetHTTP http;
-  http.Get(server.Url("/dir/first.txt"));
-  // Same host, no port: the previous request's port is kept.
-  EXPECT_EQ("2", http.Get("http://127.0.0.1/dir/second.txt"));
-  EXPECT_EQ("3", http.Get("third.txt"));
+// Stands in for a connect: records where the client was about to go.
+struct ConnectStopped {};
 
-  auto requests = server.Requests();
-  ASSERT_EQ(3u, requests.size());
-  EXPECT_EQ("GET /dir/second.txt HTTP/1.1", RequestLine(requests[1]));
-  EXPECT_TRUE(HasHeader(requests[1], "Host: 127.0.0.1:" + std::to_string(server.Port())));
-  EXPECT_EQ("GET /dir/third.txt HTTP/1.1", RequestLine(requests[2]));
-  EXPECT_EQ(std::to_string(server.Port()), http.TargetURI().Port());
+TEST(TNetHTTP, PortCarriesOverOnlyToUrlsWithoutHost) {
+  LoopbackServer server({Ok("1"), Ok("2"), {Response("HTTP/1.1 302 Found", "", "Location: http://localhost/x\r\n")}});
+  TNetHTTP http;
+  http.SetHandleRedirects(true);
+  int32_t connect_port = 0;
+  http.OnStatus = [&](rtl::TComponent*, TNetStatus status, const std::string&) {
+    if (status != hsConnecting) return;
+    connect_port = http.Port();
+    if (connect_port != server.Port()) throw ConnectStopped();
+  };
+  http.Get(server.Url("/dir/first.txt"));
+  // No host, no port: the previous request's port is kept.
+  EXPECT_EQ("2", http.Get("second.txt"));
+  EXPECT_EQ("GET /dir/second.txt HTTP/1.1", RequestLine(server.Requests()[1]));
+  EXPECT_TRUE(HasHeader(server.Requests()[1], "Host: 127.0.0.1:" + std::to_string(server.Port())));
+
+  // A host without a port, named by the caller or by a redirect: port 80.
+  EXPECT_THROW(http.Get("http://127.0.0.1/dir/third.txt"), ConnectStopped);
+  EXPECT_EQ(80, connect_port);
+  http.Disconnect();
+  EXPECT_THROW(http.Get(server.Url("/jump")), ConnectStopped);
+  EXPECT_EQ(80, connect_port);
+  EXPECT_EQ("localhost", http.TargetURI().Host());
+  EXPECT_EQ("80", http.TargetURI().Port());
+  EXPECT_EQ(3u, server.Requests().size());
 }
 
 TEST(TNetHTTP, RelativeUrlsResolveAgainstTheLastDirectory) {
@@ -411,6 +426,12 @@ TEST(TNetHTTP, RequestsRefusedBeforeAnythingIsSent) {
       {hmPut, base + "/a", pv1_0, "This request method is supported in HTTP 1.1"},
       {hmOptions, base + "/a", pv1_0, "This request method is supported in HTTP 1.1"},
       {hmGet, "ftp://127.0.0.1/a", pv1_1, ""},
+      {hmGet, "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/a", pv1_1, ""},
+      {hmGet, "http:///a", pv1_1, "No host in the URL"},
+      {hmGet, "http://127.0.0.1:0/a", pv1_1, "Port number is not between 1 and 65535"},
+      {hmGet, "http://127.0.0.1:" + std::to_string(65536 + server.Port()) + "/a", pv1_1,
+       "Port number is not between 1 and 65535"},
+      {hmGet, "http://127.0.0.1:x80/a", pv1_1, "Port number is not between 1 and 65535"},
       {hmGet, "https://127.0.0.1/a", pv1_1, "IOHandler value is not valid"},
   };
   for (const Case& c : cases) {
@@ -477,6 +498,88 @@ TEST(TNetHTTP, CredentialsAreNotSentToAnotherHostAfterRedirect) {
   LoopbackServer again({Ok("back")});
   http.Get(again.Url("/x"));
   EXPECT_TRUE(HasHeader(again.Requests()[0], "Authorization: Basic dXNlcjpzZWNyZXQ="));
+}
+
+TEST(TNetHTTP, RedirectTargetsAreResolvedOrRefusedBeforeSending) {
+  struct Case {
+    std::string location;  // "{port}" stands for the server's port
+    std::string line;      // the request line of the followed request; empty: refused
+    const char* refused;   // the class expected when refused
+  };
+  const std::vector<Case> cases = {
+      {"//127.0.0.1:{port}/other/x", "GET /other/x HTTP/1.1", ""},
+      {"\\\\127.0.0.1:{port}\\y", "GET /y HTTP/1.1", ""},
+      {"/a b/\x01\x7f\x80\xff?q=1 2", "GET /a%20b/%01%7F%80%FF?q=1%202 HTTP/1.1", ""},
+      {"/login?next=http://elsewhere/z", "GET /login?next=http://elsewhere/z HTTP/1.1", ""},
+      {"page?u=http://elsewhere", "GET /dir/page?u=http://elsewhere HTTP/1.1", ""},
+      {"/%41%20b", "GET /%41%20b HTTP/1.1", ""},
+      {"file:///etc/passwd", "", "ENetUnknownProtocol"},
+      {"ftp://127.0.0.1:{port}/file", "", "ENetUnknownProtocol"},
+      {"http:///x", "", "ENetURIMissingHost"},
+      {"//:{port}/x", "", "ENetURIMissingHost"},
+      {"http://127.0.0.1:65616/x", "", "ENetURIInvalidPort"},
+      {"http://127.0.0.1:-1/x", "", "ENetURIInvalidPort"},
+  };
+  for (const Case& c : cases) {
+    std::atomic<int32_t> port{0};
+    LoopbackServer server([&](const testing::ReceivedRequest&, size_t index) {
+      if (index > 0) return Ok("there");
+      std::string location = c.location;
+      const size_t mark = location.find("{port}");
+      if (mark != std::string::npos) location.replace(mark, 6, std::to_string(port.load()));
+      return Reply{Response("HTTP/1.1 302 Found", "", "Location: " + location + "\r\n")};
+    });
+    port = server.Port();
+    TNetHTTP http;
+    http.SetHandleRedirects(true);
+    try {
+      EXPECT_EQ("there", http.Get(server.Url("/dir/start"))) << c.location;
+      EXPECT_TRUE(std::string(c.refused).empty()) << c.location;
+      ASSERT_EQ(2u, server.Requests().size()) << c.location;
+      EXPECT_EQ(c.line, RequestLine(server.Requests()[1])) << c.location;
+    } catch (const ENetUnknownProtocol&) {
+      EXPECT_STREQ("ENetUnknownProtocol", c.refused) << c.location;
+    } catch (const ENetURIMissingHost&) {
+      EXPECT_STREQ("ENetURIMissingHost", c.refused) << c.location;
+    } catch (const ENetURIInvalidPort&) {
+      EXPECT_STREQ("ENetURIInvalidPort", c.refused) << c.location;
+    }
+    if (!c.line.empty()) continue;
+    EXPECT_EQ(1u, server.Requests().size()) << c.location;
+    EXPECT_EQ(1, server.Connections()) << c.location;
+  }
+}
+
+TEST(TNetHTTP, RedirectWithoutLocationIsTheFinalAnswer) {
+  LoopbackServer server([](const testing::ReceivedRequest&, size_t) {
+    return Reply{Response("HTTP/1.1 302 Found", "nowhere to go")};
+  });
+  TNetHTTP http;
+  http.SetHandleRedirects(true);
+  try {
+    http.Get(server.Url("/loop"));
+    ADD_FAILURE() << "no exception";
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(302, e.ReplyErrorCode());
+    EXPECT_EQ("nowhere to go", e.ResponseBody());
+  }
+  EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST(TNetHTTP, ChallengeAfterRedirectIsAnsweredAtTheUrlThatChallenged) {
+  LoopbackServer server({
+      {Response("HTTP/1.1 302 Found", "", "Location: private/page?x=1\r\n")},
+      {Response("HTTP/1.1 401 Unauthorized", "", "WWW-Authenticate: Basic realm=\"r\"\r\n")},
+      Ok("welcome"),
+  });
+  AnsweringHTTP http;
+  http.SetHandleRedirects(true);
+  http.SetHTTPOptions({hoInProcessAuth});
+  EXPECT_EQ("welcome", http.Get(server.Url("/dir/start")));
+  auto requests = server.Requests();
+  ASSERT_EQ(3u, requests.size());
+  EXPECT_EQ("GET /dir/private/page?x=1 HTTP/1.1", RequestLine(requests[1]));
+  EXPECT_EQ("GET /dir/private/page?x=1 HTTP/1.1", RequestLine(requests[2]));
 }
 
 TEST(TNetHTTP, UnansweredChallengeRaises) {
