@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 #include "net/exceptions.h"
 #include "rtl/exceptions.h"
@@ -46,6 +47,18 @@ TEST(DescribeFailure, MapsLibraryErrorsToExitCodes) {
       {net::ENetSocksServerConnectionRefusedError(), before_connect, fxProxyHandshake},
       {net::ENetSocksAuthError(), before_connect, fxProxyHandshake},
       {EFetchError(fxTooManyRedirects, "Maximum (3) redirects followed"), answered, fxTooManyRedirects},
+      {EFetchError(fxOK, "no failure"), answered, fxReceiveError},
+      {net::ENetURIMissingHost(), before_connect, fxMalformedURL},
+      {net::ENetURIInvalidPort(), before_connect, fxMalformedURL},
+      {net::ENetHTTPTargetLineBreak(), before_connect, fxMalformedURL},
+      {net::ENetHTTPMethodNeedsHTTP11(), before_connect, fxUsage},
+      {net::ENetHTTPUndefinedSituation(), connected, fxNothingReceived},
+      {net::ENetHTTPUndefinedSituation(), answered, fxReceiveError},
+      {net::ENetHTTPTunnelRefused(), answered, fxReceiveError},
+      {net::ENetConnectException("Socket Error # 10061"), before_connect, fxCouldNotConnect},
+      {net::ENetCoderUnevenSize("Uneven size in Encode."), before_connect, fxCouldNotConnect},
+      {net::ENetClosedSocket(), connected, fxNothingReceived},
+      {std::runtime_error("anything"), answered, fxReceiveError},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.code, DescribeFailure(c.error, c.context).code) << c.error.what();

@@ -89,6 +89,11 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", {}, 56, ""},
       {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", {}, 8, ""},
       {"chunked with extensions", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3;x=y\r\nabc\r\n0\r\n\r\n", {}, 0, "abc"},
+      {"redirect to ftp", Response("HTTP/1.1 302 Found", "", "Location: ftp://127.0.0.1/f\r\n"), {"-L"}, 1, ""},
+      {"redirect to a file", Response("HTTP/1.1 302 Found", "", "Location: file:///etc/passwd\r\n"), {"-L"}, 1, ""},
+      {"redirect without host", Response("HTTP/1.1 302 Found", "", "Location: http:///x\r\n"), {"-L"}, 3, ""},
+      {"redirect to port 65616", Response("HTTP/1.1 302 Found", "", "Location: http://127.0.0.1:65616/\r\n"), {"-L"}, 3, ""},
+      {"redirect without Location", Response("HTTP/1.1 302 Found", "stay"), {"-L"}, 0, "stay"},
   };
   for (const auto& c : cases) {
     LoopbackServer server({Reply{c.reply, true}});
@@ -227,6 +232,13 @@ TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.code, Run({c.url}).code) << c.url;
   }
+}
+
+TEST_F(FetchRun, ANextUrlNamingAHostGoesToItsDefaultPort) {
+  LoopbackServer server({Reply{Response("HTTP/1.1 200 OK", "first"), false}, Reply{Response("HTTP/1.1 200 OK", "second"), false}});
+  const Result r = Run({"-w", " %{url_effective}\n", server.Url("/a"), "http://127.0.0.1/b"});
+  EXPECT_EQ(1u, server.Requests().size());
+  EXPECT_NE(std::string::npos, r.out.find(" http://127.0.0.1/b\n")) << r.out;
 }
 
 TEST_F(FetchRun, ServerClosingAKeptAliveConnectionDoesNotFailTheNextUrl) {

@@ -43,9 +43,20 @@ TFetchExitCode SocketErrorCode(int32_t error, const TFailureContext& context) {
   }
 }
 
+TFetchFailure DescribeByClass(const std::exception& error, const TFailureContext& context);
+
 }  // namespace
 
 TFetchFailure DescribeFailure(const std::exception& error, const TFailureContext& context) {
+  TFetchFailure failure = DescribeByClass(error, context);
+  // Whatever ended a transfer, it did not succeed.
+  if (failure.code == fxOK) failure.code = fxReceiveError;
+  return failure;
+}
+
+namespace {
+
+TFetchFailure DescribeByClass(const std::exception& error, const TFailureContext& context) {
   if (const auto* own = dynamic_cast<const EFetchError*>(&error)) return {own->Code(), own->what()};
   if (dynamic_cast<const std::bad_alloc*>(&error)) return {fxOutOfMemory, "Out of memory"};
 
@@ -67,6 +78,15 @@ TFetchFailure DescribeFailure(const std::exception& error, const TFailureContext
     return failure(fxInvalidResponse, "Invalid response");
   }
   if (dynamic_cast<const net::ENetUnknownProtocol*>(&error)) return failure(fxUnsupportedProtocol, "Unsupported protocol");
+  if (dynamic_cast<const net::ENetHTTPTargetLineBreak*>(&error)) return failure(fxMalformedURL, "Malformed URL");
+  if (dynamic_cast<const net::ENetHTTPRequestRefused*>(&error)) return failure(fxUsage, "Request refused");
+  if (dynamic_cast<const net::ENetHTTPUndefinedSituation*>(&error)) {
+    // The peer closed after a successful status, before its body.
+    return context.received ? failure(fxReceiveError, "Connection closed")
+                            : failure(fxNothingReceived, "Empty reply from server");
+  }
+  if (dynamic_cast<const net::ENetHTTPTunnelRefused*>(&error)) return failure(fxReceiveError, "Tunnel refused");
+  if (dynamic_cast<const net::ENetConnectException*>(&error)) return failure(fxCouldNotConnect, "Could not connect");
   // https needs a TLS handler, which this client does not attach.
   if (dynamic_cast<const net::ENetIOHandlerPropInvalid*>(&error)) {
     return failure(fxUnsupportedProtocol, "Unsupported protocol");
@@ -84,12 +104,14 @@ TFetchFailure DescribeFailure(const std::exception& error, const TFailureContext
   if (dynamic_cast<const net::ENetSocketHandleError*>(&error)) return failure(fxCouldNotConnect, "Could not connect");
   if (dynamic_cast<const rtl::EWriteError*>(&error)) return failure(fxWriteError, "Failure writing output");
   if (dynamic_cast<const net::ENetException*>(&error)) {
-    // "Undefined situation": the peer closed before anything of a body came.
-    if (!context.received) return failure(fxNothingReceived, "Empty reply from server");
-    return failure(context.connected ? fxReceiveError : fxCouldNotConnect, "Network failure");
+    if (!context.connected) return failure(fxCouldNotConnect, "Network failure");
+    return context.received ? failure(fxReceiveError, "Network failure")
+                            : failure(fxNothingReceived, "Empty reply from server");
   }
   return failure(fxReceiveError, "Failure");
 }
+
+}  // namespace
 
 std::string ErrorLine(const TFetchFailure& failure) {
   return "meridian-fetch: (" + std::to_string(static_cast<int32_t>(failure.code)) + ") " + failure.message;
