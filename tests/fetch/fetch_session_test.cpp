@@ -241,6 +241,22 @@ TEST_F(FetchRun, ANextUrlNamingAHostGoesToItsDefaultPort) {
   EXPECT_NE(std::string::npos, r.out.find(" http://127.0.0.1/b\n")) << r.out;
 }
 
+TEST_F(FetchRun, RefusedConnectIsExit7WithOrWithoutATimeout) {
+  int32_t port = 0;
+  {
+    LoopbackServer gone(std::vector<Reply>{});
+    port = gone.Port();
+  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{url},
+                                               {"--connect-timeout", "20", url},
+                                               {"-m", "20", url}}) {
+    const Result r = Run(args);
+    EXPECT_EQ(7, r.code) << args.size() << ": " << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("10061")) << r.err;
+  }
+}
+
 TEST_F(FetchRun, ServerClosingAKeptAliveConnectionDoesNotFailTheNextUrl) {
   // Each answer claims keep-alive, but the server closes after it.
   LoopbackServer server([](const ReceivedRequest&, size_t index) {
