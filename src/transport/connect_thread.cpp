@@ -14,18 +14,16 @@ TNetConnectThread::~TNetConnectThread() { Join(); }
 void TNetConnectThread::Start() { thread_ = std::thread([this] { Execute(); }); }
 
 void TNetConnectThread::Execute() {
-  std::string failure;
+  std::exception_ptr failure;
   try {
     // A socket closed under the connect gives a bad-handle code: that is the
     // caller ending the attempt, not a failure to report.
     GStack->CheckForSocketError(binding_.Connect(kAfInet), {kWSAEBADF, kWSAENOTSOCK});
-  } catch (const std::exception& e) {
-    failure = e.what();
   } catch (...) {
-    failure = "Unknown error";
+    failure = std::current_exception();
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  failure_message_ = std::move(failure);
+  failure_ = std::move(failure);
   terminated_ = true;
   ended_.notify_all();
 }
@@ -44,9 +42,9 @@ bool TNetConnectThread::Terminated() {
   return terminated_;
 }
 
-std::string TNetConnectThread::FailureMessage() {
+std::exception_ptr TNetConnectThread::Failure() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return failure_message_;
+  return failure_;
 }
 
 }  // namespace meridian::net

@@ -4,8 +4,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace meridian::net {
@@ -13,8 +13,9 @@ namespace meridian::net {
 class TNetSocketHandle;
 
 // Created suspended; Start runs one Connect of the socket handle. A failure
-// (other than the bad-handle codes a closed socket gives) is kept as its
-// message; the thread then marks itself terminated and ends. The destructor
+// (other than the bad-handle codes a closed socket gives) is kept whole, so
+// that the caller can raise it with its class and code; the thread then
+// marks itself terminated and ends. The destructor
 // waits for the thread, so none outlives its object.
 // The handle must outlive the thread object.
 class TNetConnectThread {
@@ -32,8 +33,8 @@ class TNetConnectThread {
   void Join();
   // The connect attempt has ended (successfully or not).
   bool Terminated();
-  // The text of the failure that ended the connect; empty on success.
-  std::string FailureMessage();
+  // The failure that ended the connect; null on success.
+  std::exception_ptr Failure();
 
  private:
   void Execute();
@@ -42,7 +43,7 @@ class TNetConnectThread {
   std::mutex mutex_;
   std::condition_variable ended_;
   bool terminated_ = false;
-  std::string failure_message_;
+  std::exception_ptr failure_;
   std::thread thread_;
 };
 

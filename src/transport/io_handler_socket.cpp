@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 
 #include "net/exceptions.h"
 #include "transport/anti_freeze.h"
@@ -131,8 +132,9 @@ void TNetIOHandlerSocket::ConnectWithTimeout(int32_t timeout) {
 
   if (ended) {
     thread.Join();
-    const std::string failure = thread.FailureMessage();
-    if (!failure.empty()) throw ENetConnectException(failure);
+    // The failure reaches the caller as it was raised: a refused connect is
+    // the same ENetSocketError, with its code, as without a time-out.
+    if (const std::exception_ptr failure = thread.Failure()) std::rethrow_exception(failure);
     return;
   }
   // Closing a socket does not end a connect pending on it in another thread

@@ -31,9 +31,8 @@ class TNetIOHandlerSocket : public TNetIOHandler {
   // connect (limited to 120 s while an anti-freeze is in use); above 0 or -2
   // (no limit): the connect runs on a helper thread polled every 125 ms.
   // Throws the bind exceptions of TNetSocketHandle::Bind; ENetSocketError
-  // for an unknown host or a failed connect without time-out;
-  // ENetConnectException with the failure's text for a failed connect with
-  // time-out; ENetConnectTimeout "Connect timed out." when the time-out
+  // for an unknown host or a failed connect, with or without time-out;
+  // ENetConnectTimeout "Connect timed out." when the time-out
   // passes (the attempt has ended by then). The caller closes the socket.
   void ConnectClient(const std::string& host, int32_t port, const std::string& bound_ip, int32_t bound_port,
                      int32_t bound_port_min, int32_t bound_port_max, int32_t timeout) override;

@@ -212,6 +212,33 @@ TEST_F(FetchRun, MaxTimeEndsAnUploadThatThePeerNeverReads) {
   EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
 }
 
+TEST_F(FetchRun, ConnectFailuresKeepTheirKindWhateverTheTimeOuts) {
+  // The quiet proxy takes each connection and never answers the handshake.
+  const struct {
+    std::vector<std::string> args;
+    bool via_quiet_proxy;
+    int32_t code;
+  } cases[] = {
+      {{}, false, 7},
+      {{"--connect-timeout", "5"}, false, 7},
+      {{"-m", "5"}, false, 7},
+      {{"--socks5-hostname", "", "--read-timeout", "0.3"}, true, 28},
+      {{"--socks4", "", "--read-timeout", "0.3"}, true, 28},
+      {{"--socks5-hostname", "", "--connect-timeout", "0.3"}, true, 28},
+      {{"--socks5-hostname", "", "-m", "0.3"}, true, 28},
+  };
+  for (const auto& c : cases) {
+    net::testing::ScriptedPeer quiet({}, net::testing::ScriptedPeer::kHoldOpen);
+    std::vector<std::string> args = c.args;
+    if (c.via_quiet_proxy) args[1] = "127.0.0.1:" + std::to_string(quiet.Port());
+    args.push_back("http://127.0.0.1:1/");
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << args[0] << ": " << r.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << args[0];
+  }
+}
+
 TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {
   const struct {
     const char* url;

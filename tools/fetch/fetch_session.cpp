@@ -312,7 +312,14 @@ void TFetchSession::ConfigureSocks() {
   // owned by the client as a component, keeps the SOCKS settings for every
   // connection of the run.
   auto* handler = new net::TNetIOHandlerSocket(http_.get());
-  handler->OnStatus = [this](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+  handler->OnStatus = [this, handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+    // The client gives the handshake its connect time-out; each reply of the
+    // proxy is a read, so it also waits no longer than the read time-out.
+    if (status == net::hsConnecting) {
+      int32_t wait = connect_timeout_ms_;
+      if (read_timeout_ms_ > 0 && (wait <= 0 || read_timeout_ms_ < wait)) wait = read_timeout_ms_;
+      handler->SocksInfo()->SetReadTimeout(deadline_->Bound(wait));
+    }
     if (http_->OnStatus) http_->OnStatus(sender, status, text);
   };
   net::TNetSocksInfo& socks = *handler->SocksInfo();
