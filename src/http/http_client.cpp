@@ -161,6 +161,20 @@ void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation op
   if (operation == rtl::opRemove && component == authentication_manager_) authentication_manager_ = nullptr;
 }
 
+int32_t TNetCustomHTTP::ReadFromStack(bool raise, int32_t timeout, bool raise_on_timeout) {
+  if (read_end_) {
+    const int64_t left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*read_end_ - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+      if (raise_on_timeout) throw ENetReadTimeout();
+      return -1;
+    }
+    const int32_t wait = timeout == -1 ? (ReadTimeout() == 0 ? -2 : ReadTimeout()) : timeout;
+    if (wait == -2 || wait > left) timeout = static_cast<int32_t>(left);
+  }
+  return TNetTCPClient::ReadFromStack(raise, timeout, raise_on_timeout);
+}
+
 bool TNetCustomHTTP::OfferRedirect(std::string& location, TNetHTTPMethod& method, int32_t redirect_count) {
   bool handled = HandleRedirects();
   if (OnRedirect) {

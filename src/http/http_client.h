@@ -2,9 +2,11 @@
 // request, follows redirects when asked to, and reads the body into a stream.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "auth/authentication.h"
@@ -41,6 +43,17 @@ using TNetOnSelectAuthorization = std::function<void(
 // has for the target (none for a host that a redirect led to).
 using TNetOnAuthorization =
     std::function<void(rtl::TComponent* Sender, TNetAuthentication& Authentication, bool& Handled)>;
+
+// The most of an error page that ENetHTTPProtocolException's ResponseBody
+// keeps; a longer page is cut there and its connection closed.
+inline constexpr int64_t kMaxErrorPageBytes = 1024 * 1024;
+
+// What becomes of the page of a status that fails the request.
+enum TNetErrorPageUse : uint8_t {
+  epKeepPrefix,  // up to kMaxErrorPageBytes go into the exception's ResponseBody
+  epToBody,      // read into the request's body stream like any body
+  epSkip,        // left unread; the connection is closed
+};
 
 // The HTTP client. A TCP client whose Host and Port follow the URL of each
 // request; the connection stays open between requests while the responses
@@ -83,8 +96,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   // A 3xx without a Location is a final answer, not a redirect. The retry
   // after an answered challenge goes to the URL that challenged.
   // Throws ENetHTTPProtocolException for an unhandled status outside 2xx (the
-  // error page in its ResponseBody, `body` unchanged). Before anything is
-  // sent: ENetHTTPTargetLineBreak for a URL or location holding CR or LF,
+  // error page, as far as ErrorPageUse keeps it, in its ResponseBody or in
+  // `body`). Before anything is sent: ENetHTTPTargetLineBreak for a URL or location holding CR or LF,
   // ENetHTTPHeaderLineBreak for such a header line, ENetHTTPMethodNeedsHTTP11,
   // ENetHTTPRequestBodyTooLarge for a source past 2 GiB - 1,
   // ENetUnknownProtocol for a scheme other than http and https,
@@ -96,6 +109,10 @@ class TNetCustomHTTP : public TNetTCPClient {
   // transport's and the response reader's errors unchanged.
   virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, rtl::TStream* source,
                               rtl::TStream* body);
+
+  // What to do with the page of `response`, whose status fails the request;
+  // asked before any of it is read. Default: epKeepPrefix.
+  virtual TNetErrorPageUse ErrorPageUse(const TNetHTTPResponse& /*response*/) { return epKeepPrefix; }
 
   // Offers a redirect to `location` to OnRedirect; the answer starts as
   // HandleRedirects. The handler may change `location` and `method`.
@@ -194,6 +211,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   void SetProxyAuthAttempts(int32_t attempts) { proxy_auth_attempts_ = attempts; }
 
   void Notification(rtl::TComponent* component, rtl::TOperation operation) override;
+  // While a body nobody will see is read, every wait is cut to the time left
+  // for that read, and once it is spent the read times out at once.
+  int32_t ReadFromStack(bool raise = true, int32_t timeout = -1, bool raise_on_timeout = true) override;
   // After the connection's own hook: a request authenticator that has gone
   // through all its steps goes to the AuthenticationManager (when attached)
   // with TargetURI and is dropped; the proxy's authenticator is reset.
@@ -237,6 +257,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   std::unique_ptr<TNetURI> target_uri_;
   std::unique_ptr<TNetHTTPProtocol> exchange_;
   std::unique_ptr<TNetProxyConnectionInfo> proxy_params_;
+  // The end of the read of a drained body or an error page; none otherwise.
+  std::optional<std::chrono::steady_clock::time_point> read_end_;
 
   // Where the request's own credentials belong ("host:port", lower case):
   // the first target of a request, or a URL that names a user. Authorization

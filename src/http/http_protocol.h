@@ -31,8 +31,15 @@ class TNetHTTPProtocol {
   TNetHTTPNextStep DecideNextStep();
 
  private:
+  // Raises ENetHTTPProtocolException for the status in hand, its page read
+  // as the client's ErrorPageUse asks.
   [[noreturn]] void FailWithStatus();
+  // Reads a body nobody will see, within 64 KiB and the drain time;
+  // past either the connection is closed instead. Read failures only cost
+  // the connection, except a time-out of the caller's own, which is raised.
   void DrainQuietly();
+  // Reads the body into the response's BodyStream in one work frame.
+  void ReadFinalBody();
 
   TNetCustomHTTP* client_;
   std::unique_ptr<TNetHTTPRequest> request_;

@@ -205,6 +205,36 @@ TEST_F(FetchRun, MaxTimeEndsAStalledTransferWithinASecond) {
   EXPECT_EQ(28, Run({"--read-timeout", "0.2", quiet.Url("/slow")}).code);
 }
 
+TEST_F(FetchRun, WhatTheDeadlineCutsIsATimeOutAndErrorPagesAreNeverWaitedForWithFail) {
+  // Each server answers and then holds the connection open.
+  const std::string head404 = "HTTP/1.1 404 Not Found\r\nContent-Length: 100000\r\n\r\n";
+  const std::string big_page(3 * 1024 * 1024 / 2, 'p');
+  const struct {
+    const char* name;
+    std::string reply;
+    std::vector<std::string> args;
+    int32_t code;
+    std::string out;
+  } cases[] = {
+      {"body until the close", "HTTP/1.1 200 OK\r\n\r\nabc", {"-m", "0.5"}, 28, "abc"},
+      {"redirect body drained", "HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 9\r\n\r\nabc",
+       {"-L", "-m", "0.5"}, 28, ""},
+      {"held error page with -f", head404 + "abc", {"-f", "-m", "5"}, 22, ""},
+      {"held error page with -f -i", head404 + "abc", {"-f", "-i", "-m", "5"}, 22, head404},
+      {"error page past the kept prefix", Response("HTTP/1.1 500 Oops", big_page), {"-m", "5"}, 0, big_page},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server({Reply{c.reply, false}});
+    std::vector<std::string> args = c.args;
+    args.push_back(server.Url("/a"));
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << c.name << ": " << r.err;
+    EXPECT_TRUE(c.out == r.out) << c.name << ": " << r.out.size() << " bytes";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << c.name;
+  }
+}
+
 TEST_F(FetchRun, MaxTimeEndsAnUploadThatThePeerNeverReads) {
   // The peer takes the connection and reads nothing: once the socket buffers
   // are full the send blocks, and only the watchdog can end it.
@@ -215,6 +245,33 @@ TEST_F(FetchRun, MaxTimeEndsAnUploadThatThePeerNeverReads) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(28, r.code) << r.err;
   EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+}
+
+TEST_F(FetchRun, ConnectFailuresKeepTheirKindWhateverTheTimeOuts) {
+  // The quiet proxy takes each connection and never answers the handshake.
+  const struct {
+    std::vector<std::string> args;
+    bool via_quiet_proxy;
+    int32_t code;
+  } cases[] = {
+      {{}, false, 7},
+      {{"--connect-timeout", "5"}, false, 7},
+      {{"-m", "5"}, false, 7},
+      {{"--socks5-hostname", "", "--read-timeout", "0.3"}, true, 28},
+      {{"--socks4", "", "--read-timeout", "0.3"}, true, 28},
+      {{"--socks5-hostname", "", "--connect-timeout", "0.3"}, true, 28},
+      {{"--socks5-hostname", "", "-m", "0.3"}, true, 28},
+  };
+  for (const auto& c : cases) {
+    net::testing::ScriptedPeer quiet({}, net::testing::ScriptedPeer::kHoldOpen);
+    std::vector<std::string> args = c.args;
+    if (c.via_quiet_proxy) args[1] = "127.0.0.1:" + std::to_string(quiet.Port());
+    args.push_back("http://127.0.0.1:1/");
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << args[0] << ": " << r.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << args[0];
+  }
 }
 
 TEST_F(FetchRun, RefusesUrlsItCannotSendSafely) {
@@ -329,7 +386,7 @@ TEST_F(FetchRun, CredentialsAnswerChallengesInTheSameRequest) {
     EXPECT_EQ(c.out, r.out) << c.name;
     EXPECT_EQ(c.requests, server.Requests().size()) << c.name;
     if (c.code == 22) {
-      EXPECT_NE(std::string::npos, r.err.find(c.proxy ? " 407 " : " 401 ")) << r.err;
+      EXPECT_NE(std::string::npos, r.err.find(c.proxy ? "error: 407\n" : "error: 401\n")) << r.err;
     }
   }
 }

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "http/cookie_manager.h"
 #include "http/loopback_server.h"
+#include "http/scripted_peer.h"
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
@@ -184,6 +186,67 @@ TEST(TNetHTTP, UnhandledStatusesRaiseWithTheStatusLineAndErrorPage) {
     EXPECT_EQ(c.code, http.Response().StatusCode());
     EXPECT_EQ(0, http.RedirectCount());
   }
+}
+
+TEST(TNetHTTP, UnreadBodiesAreReadOnlyUpToTheirBoundsElseTheConnectionCloses) {
+  const std::string max_page(static_cast<size_t>(kMaxErrorPageBytes), 'p');
+  const std::string max_drain(64 * 1024, 'd');
+  struct Case {
+    const char* name;
+    std::string reply;
+    bool follow;
+    std::string page;  // the ResponseBody of an error status
+    int connections;   // for this request and the next
+  };
+  const std::vector<Case> cases = {
+      {"page at the bound", Response("HTTP/1.1 404 Not Found", max_page), false, max_page, 1},
+      {"page one beyond", Response("HTTP/1.1 404 Not Found", max_page + "q"), false, max_page, 2},
+      {"page until close one beyond", "HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\n" + max_page + "q", false,
+       max_page, 2},
+      {"redirect body at the bound", Response("HTTP/1.1 302 Found", max_drain, "Location: /next\r\n"), true, "", 1},
+      {"redirect body one beyond", Response("HTTP/1.1 302 Found", max_drain + "e", "Location: /next\r\n"), true, "",
+       2},
+  };
+  for (const Case& c : cases) {
+    const bool closes = c.reply.find("Connection: close") != std::string::npos;
+    LoopbackServer server({{c.reply, closes}, Ok("next"), Ok("next")});
+    TNetHTTP http;
+    http.SetHandleRedirects(c.follow);
+    try {
+      EXPECT_EQ("next", http.Get(server.Url("/x"))) << c.name;
+      EXPECT_TRUE(c.follow) << c.name;
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_FALSE(c.follow) << c.name;
+      EXPECT_TRUE(c.page == e.ResponseBody()) << c.name << ": " << e.ResponseBody().size();
+    }
+    if (!c.follow) {
+      EXPECT_EQ("next", http.Get(server.Url("/next"))) << c.name;
+    }
+    EXPECT_EQ(c.connections, server.Connections()) << c.name;
+  }
+}
+
+TEST(TNetHTTP, ADrainEndsWithinItsTimeAndNeverOutlastsTheCallersTimeOut) {
+  LoopbackServer next({Ok("next")});
+  // A redirect whose body trickles in for ten seconds: the drain gives up
+  // after its four and the redirect is followed on a new connection.
+  std::vector<std::string> pieces(100, "x");
+  pieces.insert(pieces.begin(), "HTTP/1.1 302 Found\r\nLocation: " + next.Url("/next") +
+                                    "\r\nContent-Length: 100\r\n\r\n");
+  testing::ScriptedPeer trickle(pieces, testing::ScriptedPeer::kHoldOpen, std::chrono::milliseconds(100));
+  TNetHTTP http;
+  http.SetHandleRedirects(true);
+  std::string body;
+  const auto start = std::chrono::steady_clock::now();
+  body = http.Get("http://127.0.0.1:" + std::to_string(trickle.Port()) + "/x");
+  EXPECT_EQ("next", body);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+
+  // A stalled redirect body under a shorter time-out of the caller's is the
+  // caller's time-out, not a quiet end of the drain.
+  LoopbackServer stalled({{"HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 10\r\n\r\nabc"}});
+  http.SetReadTimeout(300);
+  EXPECT_THROW(http.Get(stalled.Url("/x")), ENetReadTimeout);
 }
 
 TEST(TNetHTTP, RedirectsAreFollowedUpToTheMaximum) {

@@ -10,7 +10,7 @@
 
 namespace meridian::net::testing {
 
-ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending) {
+ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap) {
   listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -23,8 +23,8 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending) {
     throw std::runtime_error("cannot listen on loopback");
   }
   port_ = ntohs(addr.sin_port);
-  thread_ = std::thread([this, pieces = std::move(pieces), ending]() mutable {
-    Run(std::move(pieces), ending);
+  thread_ = std::thread([this, pieces = std::move(pieces), ending, gap]() mutable {
+    Run(std::move(pieces), ending, gap);
   });
 }
 
@@ -40,7 +40,7 @@ ScriptedPeer::~ScriptedPeer() {
   close(listen_fd_);
 }
 
-void ScriptedPeer::Run(std::vector<std::string> pieces, Ending ending) {
+void ScriptedPeer::Run(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap) {
   int fd = accept(listen_fd_, nullptr, nullptr);
   if (fd < 0) return;
   {
@@ -51,6 +51,7 @@ void ScriptedPeer::Run(std::vector<std::string> pieces, Ending ending) {
   int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   for (const std::string& piece : pieces) {
+    if (gap.count() > 0 && &piece != &pieces.front()) std::this_thread::sleep_for(gap);
     size_t sent = 0;
     while (sent < piece.size()) {
       ssize_t n = send(fd, piece.data() + sent, piece.size() - sent, MSG_NOSIGNAL);

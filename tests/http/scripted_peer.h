@@ -3,8 +3,9 @@
 // without reading any request.
 #pragma once
 
-#include <mutex>
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,8 +20,9 @@ class ScriptedPeer {
     kHoldOpen,   // keeps it open until the client closes it
   };
 
-  // Writes each piece with a send of its own, in order, then ends as told.
-  ScriptedPeer(std::vector<std::string> pieces, Ending ending);
+  // Writes each piece with a send of its own, in order, `gap` apart, then
+  // ends as told.
+  ScriptedPeer(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap = {});
   // Stops waiting (a client that never came, or never closes) and joins.
   ~ScriptedPeer();
 
@@ -33,7 +35,7 @@ class ScriptedPeer {
   static std::vector<std::string> Split(const std::string& bytes, size_t size);
 
  private:
-  void Run(std::vector<std::string> pieces, Ending ending);
+  void Run(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap);
 
   int listen_fd_ = -1;
   std::mutex mutex_;  // guards peer_fd_ and stopping_

@@ -142,6 +142,7 @@ void TFetchSession::Configure() {
   TFetchHTTP& http = *http_;
   http.SetProtocolVersion(options_.http10 ? net::pv1_0 : net::pv1_1);
   http.SetHandleRedirects(options_.follow);
+  http.SetFailOnError(options_.fail);
   // The client counts passes: N redirects followed take N + 1 of them.
   const int32_t max_redirects = options_.max_redirects < 0 ? std::numeric_limits<int32_t>::max() - 1
                                                            : options_.max_redirects;
@@ -312,7 +313,14 @@ void TFetchSession::ConfigureSocks() {
   // owned by the client as a component, keeps the SOCKS settings for every
   // connection of the run.
   auto* handler = new net::TNetIOHandlerSocket(http_.get());
-  handler->OnStatus = [this](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+  handler->OnStatus = [this, handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+    // The client gives the handshake its connect time-out; each reply of the
+    // proxy is a read, so it also waits no longer than the read time-out.
+    if (status == net::hsConnecting) {
+      int32_t wait = connect_timeout_ms_;
+      if (read_timeout_ms_ > 0 && (wait <= 0 || read_timeout_ms_ < wait)) wait = read_timeout_ms_;
+      handler->SocksInfo()->SetReadTimeout(deadline_->Bound(wait));
+    }
     if (http_->OnStatus) http_->OnStatus(sender, status, text);
   };
   net::TNetSocksInfo& socks = *handler->SocksInfo();
@@ -418,16 +426,20 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
                           "Maximum (" + std::to_string(http_->RedirectMaximum() - 1) + ") redirects followed");
       }
     } catch (const net::ENetHTTPProtocolException& e) {
-      // An error status is an answer, not a failure: its page is the output,
-      // unless -f asks for the failure instead.
+      // An error status is an answer, not a failure: its page has gone to the
+      // output like any body, unless -f asks for the failure instead, in
+      // which case only the head was read.
       http_code = e.ReplyErrorCode();
       if (options_.fail && http_code >= 400) {
-        if (options_.verbose) EmitHead(http_->Response());
-        throw EFetchError(fxHTTPError, e.Message());
+        out_.DisarmBeforeBody();
+        EmitHead(http_->Response());
+        throw EFetchError(fxHTTPError, "The requested URL returned error: " + std::to_string(http_code));
       }
       out_.FireBeforeBody();
-      out_.WriteBuffer(e.ResponseBody());
     }
+    // The watchdog's shutdown looks like the peer's close to a body read
+    // until the close, and to a drain: what it cut is no success.
+    if (deadline_->Fired()) throw EFetchError(fxTimedOut, "Operation timed out");
   } catch (const std::exception& e) {
     if (http_code == 0 && http_) http_code = std::max(0, http_->Response().StatusCode());
     TFetchFailure failure = DescribeFailure(e, context_);

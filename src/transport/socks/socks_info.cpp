@@ -104,6 +104,9 @@ void TNetSocksInfo::ReceiveReply(uint8_t* buffer, size_t count) {
 void TNetSocksInfo::ReceiveSocks5Reply(uint8_t* buffer, size_t count) {
   try {
     ReceiveReply(buffer, count);
+  } catch (const ENetReadTimeout&) {
+    // A proxy that stays silent is a time-out, whatever the handshake.
+    throw;
   } catch (const ENetException&) {
     throw ENetSocksServerRespondError();
   }

@@ -57,8 +57,8 @@ class TNetSocksInfo : public TNetComponent {
   // always by name (the proxy resolves it), and reads the whole reply.
   // Throws ENetSocksValueError before sending when the host name, Username or
   // Password is longer than 255 bytes; ENetSocksServerRespondError "Socks
-  // server did not respond." when any receive fails, the proxy closes or
-  // ReadTimeout passes; ENetSocksAuthMethodError when the proxy picks another
+  // server did not respond." when any receive fails or the proxy closes;
+  // ENetReadTimeout when ReadTimeout passes; ENetSocksAuthMethodError when the proxy picks another
   // method; ENetSocksAuthError when it refuses the credentials;
   // ENetSocksServerGeneralError ... ENetSocksServerAddressError for the result
   // codes 1 to 8, ENetSocksUnknownError above; ENetSocksReplyError for an
@@ -106,7 +106,8 @@ class TNetSocksInfo : public TNetComponent {
   // receive fails, ENetReadTimeout when the time is up and
   // ENetSocksServerRespondError when the proxy closes first.
   void ReceiveReply(uint8_t* buffer, size_t count);
-  // ReceiveReply, turning every failure into ENetSocksServerRespondError.
+  // ReceiveReply, turning every failure but the time-out into
+  // ENetSocksServerRespondError.
   void ReceiveSocks5Reply(uint8_t* buffer, size_t count);
   // Appends `port` in network byte order.
   static void AppendPort(std::string& request, int32_t port);

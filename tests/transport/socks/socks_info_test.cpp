@@ -390,7 +390,7 @@ TEST_F(TNetSocksInfoTest, ASilentProxyIsGivenUpAfterTheReadTimeout) {
   };
   const Case cases[] = {
       {svSocks4, typeid(ENetReadTimeout)},
-      {svSocks5, typeid(ENetSocksServerRespondError)},
+      {svSocks5, typeid(ENetReadTimeout)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.version));
