@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev
   libsqlcipher-dev libsqlcipher0 sqlcipher
+  libpsl-dev
   nginx tinyproxy curl python3
   dante-server microsocks
 )

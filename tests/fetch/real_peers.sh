@@ -204,6 +204,15 @@ compare "proxy BasicAuth, wrong password with -f" -f -U pxuser:nope -x "$a" "$n/
 compare "proxy BasicAuth, no credentials with -f" -f -x "$a" "$n/index.html"
 compare "proxy BasicAuth and auth_basic" -u member:opensesame -U pxuser:pxpass -x "$a" "$n/private/page.txt"
 
+# Header values far past any fold width go out on one line each; nginx
+# answers a folded line with 400. Values with blanks, from an option and
+# from a cookie file.
+long_agent="reader/2.0$(printf ' (component %d)' $(seq 1 100))"
+for i in $(seq 1 100); do
+  printf '127.0.0.1\tFALSE\t/\tFALSE\t0\tcookie%d\tvalue%d\n' "$i" "$i"
+done >"$work/many-cookies.txt"
+compare "nginx long User-Agent and Cookie" -i -A "$long_agent" -b "$work/many-cookies.txt" "$n/index.html"
+
 # The three URLs of one run went over one kept-alive connection.
 count_connections() { grep 'Meridian' "$work/nginx/access.log" | awk '{print $1}' | sort -u | wc -l; }
 connections=$(count_connections)
