@@ -143,19 +143,19 @@ void TNetSSLSocket::Accept(TNetSocketHandle& socket, int32_t wait) { Handshake(s
 
 void TNetSSLSocket::Handshake(TNetSocketHandle& socket, const std::string& host, int32_t wait, TSide side) {
   const TOpenSSLEntries& ssl = OpenSSL();
-  auto handshake_failed = [side]() -> ENetOpenSSLError {
-    if (side == sdServer) return ENetOSSLAcceptError();
-    return ENetOSSLConnectError();
+  auto handshake_failed = [side] {
+    if (side == sdServer) throw ENetOSSLAcceptError();
+    throw ENetOSSLConnectError();
   };
-  if (ssl_context_ == nullptr || ssl_context_->ContextHandle() == nullptr) throw handshake_failed();
+  if (ssl_context_ == nullptr || ssl_context_->ContextHandle() == nullptr) handshake_failed();
   ssl.ERR_clear_error();
   session_ = ssl.SSL_new(ssl_context_->ContextHandle());
-  if (session_ == nullptr) throw handshake_failed();
+  if (session_ == nullptr) handshake_failed();
   if (ssl.SSL_set_ex_data(session_, 0, this) <= 0) throw ENetOSSLDataBindingError();
 
   BIO_METHOD* method = SocketBioMethod();
   BIO* bio = method != nullptr ? ssl.BIO_new(method) : nullptr;
-  if (bio == nullptr) throw handshake_failed();
+  if (bio == nullptr) handshake_failed();
   transport_.socket = &socket;
   ssl.BIO_set_data(bio, &transport_);
   ssl.BIO_set_init(bio, 1);
@@ -182,7 +182,7 @@ void TNetSSLSocket::Handshake(TNetSocketHandle& socket, const std::string& host,
     const long verdict = ssl.SSL_get_verify_result(session_);  // NOLINT(runtime/int)
     if (verify && verdict != X509_V_OK) throw ENetOSSLVerifyError(verdict, ssl.X509_verify_cert_error_string(verdict));
     if (transport_.socket_failed) GStack->RaiseSocketError(GStack->LastError());
-    throw handshake_failed();
+    handshake_failed();
   }
   if (verify) {
     // A peer that shows no certificate at all passes OpenSSL's check on the
