@@ -14,6 +14,7 @@
 #include "transport/tcp_client.h"
 #include "transport/tls/openssl_binding.h"
 #include "transport/tls/server_io_handler_ssl.h"
+#include "transport/tls/ssl_context.h"
 
 namespace meridian::net {
 namespace {
@@ -361,6 +362,43 @@ TEST_F(TNetSSLIOHandlerSocketTest, TheLibrarysOwnServerAcceptsTheLibrarysClient)
   int ciphers = 0;
   for (const std::string& text : server_texts) ciphers += text.rfind("Cipher: name = ", 0) == 0 ? 1 : 0;
   EXPECT_EQ(1, ciphers);
+}
+
+// Answers the password callback with a fixed text.
+class PasswordEvents : public TNetSSLEvents {
+ public:
+  explicit PasswordEvents(std::string password) : password_(std::move(password)) {}
+  void FireStatusInfo(const std::string&) override {}
+  void FireGetPassword(std::string& password) override {
+    ++asked;
+    password = password_;
+  }
+  bool FireVerifyPeer(TNetX509&) override { return true; }
+  int asked = 0;
+
+ private:
+  std::string password_;
+};
+
+TEST_F(TNetSSLIOHandlerSocketTest, ALockedKeyLoadsOnlyWithItsPassword) {
+  struct Case {
+    const char* password;
+    bool loads;
+  };
+  const Case cases[] = {{"open sesame", true}, {"open", false}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.password);
+    PasswordEvents events(c.password);
+    TNetSSLContext context(&events);
+    context.CertFile = pki_->Pem("client");
+    context.KeyFile = pki_->Key("locked");
+    if (c.loads) {
+      EXPECT_NO_THROW(context.Init(TNetSSLContext::sdClient));
+    } else {
+      EXPECT_THROW(context.Init(TNetSSLContext::sdClient), ENetOSSLLoadingKeyError);
+    }
+    EXPECT_GE(events.asked, 1);
+  }
 }
 
 }  // namespace

@@ -90,6 +90,9 @@ TestPki::TestPki() {
         MakeIssued("client", "/CN=Meridian Test Client", "ca", "basicConstraints=CA:FALSE\n", "30") &&
         RunCommand({"openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out",
                     Key("stranger")},
+                   folder_.Path()) &&
+        RunCommand({"openssl", "pkey", "-in", Key("client"), "-aes256", "-passout", "pass:open sesame", "-out",
+                    Key("locked")},
                    folder_.Path());
 }
 

@@ -36,6 +36,7 @@ class TempFolder {
 //   inter      an intermediate CA under ca; deep: for localhost, issued by it
 //   client     a client certificate issued by ca
 //   stranger   a key of its own, matching no certificate (stranger.key only)
+//   locked     client's key under the password "open sesame" (locked.key only)
 class TestPki {
  public:
   TestPki();
