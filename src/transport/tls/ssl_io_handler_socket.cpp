@@ -14,7 +14,13 @@ TNetSSLIOHandlerSocket::~TNetSSLIOHandlerSocket() {
   }
 }
 
-void TNetSSLIOHandlerSocket::Open() { TNetIOHandlerSocket::Open(); }
+void TNetSSLIOHandlerSocket::Open() {
+  // The old session goes with the old socket: dropped later, it would send
+  // its close on the next connection.
+  ssl_socket_.reset();
+  if (!is_peer_) ssl_context_.reset();
+  TNetIOHandlerSocket::Open();
+}
 
 void TNetSSLIOHandlerSocket::Close() {
   // The session goes first: its TLS close needs the socket still open.
@@ -26,6 +32,7 @@ void TNetSSLIOHandlerSocket::Close() {
 void TNetSSLIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, const std::string& bound_ip,
                                            int32_t bound_port, int32_t bound_port_min, int32_t bound_port_max,
                                            int32_t timeout) {
+  ssl_socket_.reset();
   TNetIOHandlerSocket::ConnectClient(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
   connect_timeout_ = timeout;
   host_name_ = host;

@@ -41,6 +41,8 @@ class TNetSSLIOHandlerSocket : public TNetIOHandlerSocket, public TNetSSLEvents 
   // Drops the session (sending the TLS close when it is sound) and, unless a
   // peer, the context; then closes the socket.
   void Close() override;
+  // Drops the session and the context of the last connection, then readies
+  // the socket.
   void Open() override;
   // Runs the server handshake on an accepted connection; on any failure
   // closes the connection and rethrows.
