@@ -89,6 +89,11 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", {}, 56, ""},
       {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", {}, 8, ""},
       {"chunked with extensions", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3;x=y\r\nabc\r\n0\r\n\r\n", {}, 0, "abc"},
+      {"another service", "220 mail.example ESMTP ready\r\n", {}, 8, ""},
+      {"no status line, with -f", "FOO BAR\r\n\r\nbody", {"-f"}, 8, ""},
+      {"headers without a status line", "Content-Length: 3\r\n\r\nabc", {}, 8, ""},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", {}, 8, ""},
+      {"empty lines before the status", "\r\n\r\n" + page, {}, 0, "no such page"},
   };
   for (const auto& c : cases) {
     LoopbackServer server({Reply{c.reply, true}});
