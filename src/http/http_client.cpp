@@ -449,7 +449,7 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
   for (int32_t round = 1;; ++round) {
     EnsureConnected(answer);
     SendRequestHead(connect, nullptr);
-    answer.ReadStatusLine();
+    answer.ReadStatusLine(true);
     if (answer.StatusLine().empty()) {
       // Some proxies open the tunnel without a word.
       answer.SetStatusLine("HTTP/1.0 200 OK");
@@ -468,6 +468,8 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
 void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
   if (!response.ConnectionReusable()) Disconnect();
   CheckForGracefulDisconnect(false);
+  // Bytes that came before the request was sent answer no request of ours.
+  if (Connected() && InputBuffer().Size() > 0) Disconnect();
   if (!Connected()) Connect(ReadTimeout());
 }
 

@@ -158,6 +158,9 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPHeadTooLarge, ENetHTTPMalformedResponse, "HTTP re
 MERIDIAN_NET_EXCEPTION(ENetHTTPConflictingContentLength, ENetHTTPMalformedResponse,
                        "Conflicting Content-Length headers.")
 MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "Invalid chunked body.")
+// A reply whose first line is no HTTP status line: another kind of service, or
+// no HTTP at all.
+MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidStatusLine, ENetHTTPMalformedResponse, "Invalid HTTP status line.")
 // The peer closed before the whole announced body arrived.
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")

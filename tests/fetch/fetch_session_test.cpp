@@ -95,6 +95,11 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       {"redirect without host", Response("HTTP/1.1 302 Found", "", "Location: http:///x\r\n"), {"-L"}, 3, ""},
       {"redirect to port 65616", Response("HTTP/1.1 302 Found", "", "Location: http://127.0.0.1:65616/\r\n"), {"-L"}, 3, ""},
       {"redirect without Location", Response("HTTP/1.1 302 Found", "stay"), {"-L"}, 0, "stay"},
+      {"another service", "220 mail.example ESMTP ready\r\n", {}, 8, ""},
+      {"no status line, with -f", "FOO BAR\r\n\r\nbody", {"-f"}, 8, ""},
+      {"headers without a status line", "Content-Length: 3\r\n\r\nabc", {}, 8, ""},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", {}, 8, ""},
+      {"empty lines before the status", "\r\n\r\n" + page, {}, 0, "no such page"},
   };
   for (const auto& c : cases) {
     LoopbackServer server({Reply{c.reply, true}});
