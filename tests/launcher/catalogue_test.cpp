@@ -9,6 +9,7 @@
 #include "launcher/exceptions.h"
 #include "launcher/form.h"
 #include "launcher/launcher_state.h"
+#include "platform/connection_string.h"
 #include "rtl/streams.h"
 #include "platform/scratch_folder.h"
 
@@ -31,6 +32,34 @@ TEST(CatalogueConnectionString, ComposedExactly) {
       "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=/opt/메리디안 1/Corvane.mdb;"
       "Persist Security Info=True;Jet OLEDB:Database Password=7341",
       CatalogueConnectionString("/opt/메리디안 1/"));
+}
+
+TEST(CatalogueConnectionString, EveryFolderReachesTheProviderWhole) {
+  const std::pair<std::string, std::string> cases[] = {
+      // folder, Data Source as written in the string
+      {"/opt/a b/", "/opt/a b/Corvane.mdb"},
+      {"/opt/a=b/", "/opt/a=b/Corvane.mdb"},
+      {"/opt/a;b/", "\"/opt/a;b/Corvane.mdb\""},
+      {"/opt/a;Jet OLEDB:Database Password=1;x/", "\"/opt/a;Jet OLEDB:Database Password=1;x/Corvane.mdb\""},
+      {"/opt/say \"hi\"/", "\"/opt/say \"\"hi\"\"/Corvane.mdb\""},
+      {"/opt/it's/", "\"/opt/it's/Corvane.mdb\""},
+      {"'q'/", "\"'q'/Corvane.mdb\""},
+      {" lead/", "\" lead/Corvane.mdb\""},
+      {"\tlead/", "\"\tlead/Corvane.mdb\""},
+  };
+  for (const auto& [folder, written] : cases) {
+    const std::string text = CatalogueConnectionString(folder);
+    EXPECT_EQ("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=" + written +
+                  ";Persist Security Info=True;Jet OLEDB:Database Password=7341",
+              text);
+    std::string value;
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Data Source", value)) << folder;
+    EXPECT_EQ(folder + "Corvane.mdb", value);
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Jet OLEDB:Database Password", value)) << folder;
+    EXPECT_EQ("7341", value) << folder;
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Password", value)) << folder;
+    EXPECT_EQ("", value) << folder;
+  }
 }
 
 TEST(ParamNamesOf, ColonNamesOutsideLiteralsInOrder) {

@@ -40,14 +40,20 @@ class LauncherProgram : public ::testing::Test {
     // port is free for the test's server and nothing else answers.
     private_network_ = testing::EnterPrivateNetwork();
     // Blanks and characters outside ASCII in the launcher's folder.
-    app_ = folder_.Folder("메리디안 app");
+    InstallLauncher("메리디안 app");
     elsewhere_ = folder_.Folder("elsewhere");
-    std::filesystem::copy_file(MERIDIAN_LAUNCHER, app_ + "/meridian");
-    folder_.Write("메리디안 app/Veritome2010.exe", Stand_in("reader"), true);
-    folder_.Write("메리디안 app/Restart.exe", Stand_in("restart"), true);
     // Found only if the launcher's own folder were not searched first.
     folder_.Write("elsewhere/Veritome2010.exe", Stand_in("wrong reader"), true);
     folder_.Write("elsewhere/Restart.exe", Stand_in("wrong restart"), true);
+  }
+
+  // Puts the launcher and the stand-ins for the programs it starts into the
+  // folder `name`, which becomes the launcher's folder.
+  void InstallLauncher(const std::string& name) {
+    app_ = folder_.Folder(name);
+    std::filesystem::copy_file(MERIDIAN_LAUNCHER, app_ + "/meridian");
+    folder_.Write(name + "/Veritome2010.exe", Stand_in("reader"), true);
+    folder_.Write(name + "/Restart.exe", Stand_in("restart"), true);
   }
 
   TProgramRun RunLauncher(int run_as = -1) {
@@ -108,6 +114,20 @@ TEST_F(LauncherProgram, FlagsTheModulesThatTheServerOffersInAnotherVersion) {
   EXPECT_EQ("", run.err);
   EXPECT_EQ("A|1\nB|0\nC|0\n", Flags());
   EXPECT_EQ(std::vector<std::string>{"GET /Update/Contents/Update_Contents.txt HTTP/1.1"}, server.Requests());
+}
+
+TEST_F(LauncherProgram, FolderNamesThatLookLikeConnectionStringSyntaxStillFindTheCatalogue) {
+  if (!private_network_) GTEST_SKIP() << "no private network namespace";
+  for (const std::string name : {"a;b app", "say \"hi\"; it's app", "x;Data Source=nowhere.mdb;y"}) {
+    InstallLauncher(name);
+    MakeCatalogue(app_ + "/Corvane.mdb");
+    folder_.Write(name + "/Update_Contents.txt", "A.zip=1*x\n");
+    TContentServer server(testing::sbAnswer, OkReply("A.zip=2*x\n"), 9000);
+    const TProgramRun run = RunLauncher();
+    EXPECT_EQ(ReaderStarted(), run.out) << name;
+    EXPECT_EQ("", run.err) << name;
+    EXPECT_EQ("A|1\nB|1\nC|0\n", Flags()) << name;
+  }
 }
 
 TEST_F(LauncherProgram, SilentServerStillStartsTheReader) { ExpectReaderStartedWithin15Seconds(testing::sbSilent); }
