@@ -108,9 +108,13 @@ TEST_F(LauncherProgram, FlagsTheModulesThatTheServerOffersInAnotherVersion) {
   MakeCatalogue(app_ + "/Corvane.mdb");
   folder_.Write("메리디안 app/Update_Contents.txt", "A.zip=1*x\r\nB.zip=1*x\r\nC.zip=1*x\r\n");
   // A has a new version, B the same; C is not on the server and keeps its flag.
+  // The reader also shows its signal settings: the download ignored SIGPIPE
+  // in the launcher, which the reader must not inherit.
+  folder_.Write("메리디안 app/Veritome2010.exe",
+                Stand_in("reader") + "exec grep -E '^Sig(Blk|Ign)' /proc/self/status\n", true);
   TContentServer server(testing::sbAnswer, OkReply("A.zip=2*x\nB.zip=1*x\nD.zip=1*x\n"), 9000);
   const TProgramRun run = RunLauncher();
-  EXPECT_EQ(ReaderStarted(), run.out);
+  EXPECT_EQ(ReaderStarted() + "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n", run.out);
   EXPECT_EQ("", run.err);
   EXPECT_EQ("A|1\nB|0\nC|0\n", Flags());
   EXPECT_EQ(std::vector<std::string>{"GET /Update/Contents/Update_Contents.txt HTTP/1.1"}, server.Requests());
