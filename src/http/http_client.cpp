@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "auth/authentication.h"
+#include "headers/header_list.h"
 #include "http/authentication_manager.h"
 #include "http/cookie_manager.h"
-#include "http/header_list.h"
 #include "http/http_protocol.h"
 #include "http/path_merge.h"
 #include "http/proxy_connection_info.h"
