@@ -158,6 +158,18 @@ void TNetHTTPProtocol::ReadFinalBody() {
   response_->ReadBody();  // reads none for 204, 304 and HEAD
 }
 
+namespace {
+
+// Whether a 407 to `request` comes from a configured proxy: one that forwards
+// the request or is asked for a tunnel. A server's 407, straight or through a
+// tunnel, is an error page and gets no proxy credentials.
+bool FromProxy(const TNetCustomHTTP& client, const TNetHTTPRequest& request) {
+  return !client.ProxyParams().ProxyServer().empty() &&
+         (request.Route() == rtProxy || request.Method() == hmConnect);
+}
+
+}  // namespace
+
 TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
   TNetCustomHTTP& client = *client_;
   TNetHTTPNextStep step = nsUndecided;
@@ -196,7 +208,7 @@ TNetHTTPNextStep TNetHTTPProtocol::DecideNextStep() {
         if (request_->Authenticator() != nullptr) request_->Authenticator()->Reset();
         FailWithStatus();
       }
-    } else if (code == 407) {
+    } else if (code == 407 && FromProxy(client, *request_)) {
       TNetProxyConnectionInfo& proxy = client.ProxyParams();
       if (client.proxy_auth_attempts_ < client.AuthRetries() &&
           client.AnswerProxyChallenge(*request_, *response_)) {

@@ -29,6 +29,8 @@ foreach(entry IN LISTS layers)
   endforeach()
   math(EXPR level "${level} + 1")
 endforeach()
+# TLS builds a library of its own inside the transport folder.
+set(folder_of_meridian_tls transport)
 
 # True when `from` may use `to`: the same folder or one on a lower level.
 function(may_use from to result)
