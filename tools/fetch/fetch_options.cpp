@@ -7,6 +7,9 @@
 #include <limits>
 #include <string_view>
 
+#include "net/version.h"
+#include "transport/tls/openssl_binding.h"
+
 namespace meridian::fetch {
 
 namespace {
@@ -260,8 +263,15 @@ const std::string& FetchHelpText() {
   return text;
 }
 
-const std::string& FetchVersionText() {
-  static const std::string text = "meridian-fetch 1.0 (Meridian network library)\nProtocols: http\n";
+std::string FetchVersionText() {
+  std::string text = std::string("meridian-fetch ") + net::kLibraryVersion + " (Meridian network library " +
+                     net::kLibraryVersion + ")\n";
+  // OpenSSL is loaded here only to name it; without it the line is left out
+  // and everything but https works as before.
+  if (net::TNetOpenSSL::Load() && net::OpenSSL().OpenSSL_version != nullptr) {
+    text += std::string("TLS: ") + net::OpenSSL().OpenSSL_version(OPENSSL_VERSION) + "\n";
+  }
+  text += "Protocols: http\n";
   return text;
 }
 

@@ -72,6 +72,8 @@ TFetchOptions ParseFetchOptions(const std::vector<std::string>& args);
 int32_t SecondsToMilliseconds(double seconds);
 
 const std::string& FetchHelpText();
-const std::string& FetchVersionText();
+// The program's and the library's version and, when OpenSSL can be loaded,
+// its version.
+std::string FetchVersionText();
 
 }  // namespace meridian::fetch

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -115,6 +116,8 @@ struct TOpenSSLEntries {
   MERIDIAN_OPENSSL_ENTRY(X509_NAME_hash_ex)
   MERIDIAN_OPENSSL_ENTRY(X509_digest)
   MERIDIAN_OPENSSL_ENTRY(EVP_md5)
+  // Crypto library, optional: the library's own version text, for reports.
+  MERIDIAN_OPENSSL_ENTRY(OpenSSL_version)
 #undef MERIDIAN_OPENSSL_ENTRY
 };
 
