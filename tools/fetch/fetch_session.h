@@ -45,10 +45,12 @@ class TFetchSession {
   int32_t Run();
 
  private:
+  // Makes the client and sets it from the options.
   void Configure();
-  void ConfigureCredentials();
   // Gives the client an I/O handler that goes through the SOCKS proxy.
   void ConfigureSocks();
+  // Binds the client's events to the time-outs, -v, -# and the heads of -i.
+  void WireEvents();
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);
