@@ -13,3 +13,7 @@ cmake --build "$build" -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 300
+
+# The release tree as users get it: install, the CMake package, pkg-config and
+# the Debian packages.
+scripts/package-check.sh
