@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev
+  libssl-dev openssl
   libsqlcipher-dev libsqlcipher0 sqlcipher
+  libpsl-dev
   nginx tinyproxy curl python3
   dante-server microsocks
 )

@@ -17,6 +17,9 @@ namespace {
 // The last second that dates can hold: 31 December 9999, 23:59:59.
 constexpr rtl::TDateTime kLastDate = 2958465.0 + 86399.0 / rtl::kSecondsPerDay;
 
+// The expiry of a cookie that ends as it arrives: long past.
+constexpr const char* kEndedExpiry = "Thu, 01 Jan 1970 00:00:00 GMT";
+
 // Splits "a; b;c" into trimmed items. A rest after the last ";" is an item
 // even when it trims to nothing; a text without ";" is one item.
 std::vector<std::string> SplitItems(std::string text, std::string_view delimiter) {
@@ -222,12 +225,20 @@ std::string TNetCookieRFC2109::ServerText() const {
 
 void TNetCookieRFC2109::LoadAttributes(const TAttributes& attributes) {
   TNetNetscapeCookie::LoadAttributes(attributes);
-  max_age_ = rtl::StrToInt64Def(AttributeValue(attributes, "MAX-AGE"), -1);
+  int64_t age = 0;
+  const bool numeric = rtl::TryStrToInt64(AttributeValue(attributes, "MAX-AGE"), age);
+  max_age_ = numeric ? age : -1;
+  // A Max-Age of 0 or below ends the cookie now, whatever Expires says: it
+  // removes a stored one of the same domain and name.
+  const bool ends_now = numeric && age <= 0;
   version_ = AttributeValue(attributes, "VERSION");
   comment_ = AttributeValue(attributes, "COMMENT");
-  if (ExpiresText().empty()) {
-    SetFlavour(0);
-    if (max_age_ >= 0) SetExpiresText(ExpiryAfter(max_age_));
+  if (ExpiresText().empty()) SetFlavour(0);
+  if (ends_now) {
+    SetExpiresText(kEndedExpiry);
+    max_age_ = age;  // the setter computed one from the date
+  } else if (ExpiresText().empty() && max_age_ >= 0) {
+    SetExpiresText(ExpiryAfter(max_age_));
   }
 }
 

@@ -1,6 +1,7 @@
 // Accepting cookies from responses and choosing them for requests.
 #include "http/cookie_manager.h"
 
+#include "http/public_suffix.h"
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
 #include "uri/uri.h"
@@ -41,6 +42,13 @@ bool CookieDomainFitsHost(std::string_view domain, std::string_view host) {
   if (rtl::SameText(domain, host)) return true;
   if (domain.empty() || domain.front() != '.') return false;
   return EndsWithText(host, domain) || rtl::SameText(host, domain.substr(1));
+}
+
+bool CookiePathFits(std::string_view cookie_path, std::string_view request_path) {
+  // Whole segments only: "/adm" fits "/adm" and "/adm/x", not "/administrator".
+  if (request_path.substr(0, cookie_path.size()) != cookie_path) return false;
+  return cookie_path.empty() || cookie_path.size() == request_path.size() || cookie_path.back() == '/' ||
+         request_path[cookie_path.size()] == '/';
 }
 
 TNetCookieManager::TNetCookieManager(rtl::TComponent* owner, TOnManagerEvent on_create)
@@ -95,7 +103,18 @@ void TNetCookieManager::AcceptCookie(TNetCookieRFC2109* cookie, const std::strin
     cookies_->Delete(cookie);
     return;
   }
-  if (cookie->Domain().empty()) cookie->SetDomain(host);
+  if (cookie->Domain().empty()) {
+    cookie->SetDomain(host);
+  } else if (IsPublicSuffix(cookie->Domain())) {
+    // A registry's name would send the cookie to every site beneath it. Only
+    // the host of that very name may set it, and then for itself alone.
+    const std::string_view domain = std::string_view(cookie->Domain()).substr(cookie->Domain().front() == '.');
+    if (!rtl::SameText(domain, host)) {
+      cookies_->Delete(cookie);
+      return;
+    }
+    cookie->SetDomain(host);
+  }
   if (!cookie->IsValidFor(host)) {
     cookies_->Delete(cookie);
     return;
@@ -115,7 +134,7 @@ void TNetCookieManager::AcceptCookie(TNetCookieRFC2109* cookie, const std::strin
 }
 
 std::string TNetCookieManager::CookieHeaderFor(const TNetURI& uri, bool secure) {
-  return CookieHeaderFor(uri.Host(), uri.Path(), secure);
+  return CookieHeaderFor(uri.Host(), uri.Path() + uri.Document(), secure);
 }
 
 std::string TNetCookieManager::CookieHeaderFor(std::string_view host, std::string_view path, bool secure) {
@@ -131,8 +150,7 @@ std::string TNetCookieManager::CookieHeaderFor(std::string_view host, std::strin
     const TNetCookieList& list = *domains.Objects(d);
     for (int32_t i = list.Count() - 1; i >= 0; --i) {
       TNetNetscapeCookie* cookie = list.Objects(i);
-      if (path.substr(0, cookie->Path().size()) == cookie->Path() && (!cookie->Secure() || secure) &&
-          !cookie->CookieValue().empty()) {
+      if (CookiePathFits(cookie->Path(), path) && (!cookie->Secure() || secure) && !cookie->CookieValue().empty()) {
         chosen.AddObject(cookie->Path(), cookie);
       }
     }

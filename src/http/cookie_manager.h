@@ -43,7 +43,9 @@ class TNetCookieManager : public TNetBaseComponent {
 
   // Takes the value of a "Set-cookie" header sent by `host`: parses it as an
   // RFC 2109 cookie (the domain defaults to `host`), discards it when `host`
-  // may not set it or OnNewCookie refuses it, and otherwise files it,
+  // may not set it (a domain that is a public suffix only as the host's own
+  // name, then kept for the host alone) or OnNewCookie refuses it, and
+  // otherwise files it,
   // replacing a cookie of the same domain and name. A text longer than
   // kMaxCookieTextLength, or holding a CR, LF or NUL (which would break the
   // request line it is sent in), is discarded unread. Throws only what
@@ -53,16 +55,17 @@ class TNetCookieManager : public TNetBaseComponent {
   // Port list holds a non-number is discarded.
   void AcceptSetCookie2(const std::string& text, const std::string& host);
 
-  // The "Cookie" header value for a request to the URI's host and directory
-  // path: "name=value" pairs joined by "; ", longer paths first; empty when no
+  // The "Cookie" header value for a request to the URI's host and path
+  // (directory and document): "name=value" pairs joined by "; ", longer paths first; empty when no
   // cookie fits. A cookie fits when its domain is the host (letter case
   // ignored) or, for a domain beginning with ".", the host ends with it or is
-  // it without the dot; when its path is a prefix of the request's path;
+  // it without the dot; when its path fits the request's path (see
+  // CookiePathFits);
   // when it is not secure or `secure` is set (true only over TLS); and when
   // its value is not empty. Drops expired cookies first.
   // Throws ENetFailedToRetreiveTimeZoneInfo when the local zone is unknown.
   std::string CookieHeaderFor(const TNetURI& uri, bool secure);
-  // The same for a host and a directory path ("/a/" for "/a/b.txt").
+  // The same for a host and the path of the request ("/a/b.txt").
   std::string CookieHeaderFor(std::string_view host, std::string_view path, bool secure);
 
   // Frees every cookie whose expiry is now or past.
@@ -88,5 +91,11 @@ inline constexpr size_t kMaxCookieTextLength = 8192;
 // True when cookies filed under `domain` may go to `host` (see
 // CookieHeaderFor).
 bool CookieDomainFitsHost(std::string_view domain, std::string_view host);
+
+// True when a cookie of path `cookie_path` may go with a request for
+// `request_path`: the paths are equal, or the cookie's is a prefix that ends
+// in "/" or is followed by "/" in the request's. An empty cookie path fits
+// every request.
+bool CookiePathFits(std::string_view cookie_path, std::string_view request_path);
 
 }  // namespace meridian::net

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "auth/authentication.h"
 #include "http/authentication_manager.h"
@@ -79,8 +80,34 @@ std::string EncodeTargetBytes(const std::string& text) {
   return result;
 }
 
-// Host (letter case ignored) and port of a target: where credentials belong.
-std::string Origin(const TNetURI& uri) { return rtl::LowerCase(uri.Host()) + ":" + uri.Port(); }
+// Scheme, host and port of a target (letter case ignored): where credentials
+// belong.
+std::string Origin(const TNetURI& uri) {
+  return rtl::LowerCase(uri.Protocol()) + "://" + rtl::LowerCase(uri.Host()) + ":" + uri.Port();
+}
+
+// The header lines as they go out: each with its continuation lines joined
+// on by a single blank, so that no header is sent folded; empty lines left
+// out.
+std::vector<std::string> UnfoldedLines(const TNetHeaderList& headers) {
+  std::vector<std::string> lines;
+  for (const std::string& line : headers.Lines()) {
+    if (line.empty()) continue;
+    if (TNetHeaderList::IsContinuationLine(line)) {
+      // Not even the first line may start with a blank.
+      const std::string piece = rtl::Trim(line);
+      if (piece.empty()) continue;
+      if (lines.empty()) {
+        lines.push_back(piece);
+      } else {
+        lines.back().append(" ").append(piece);
+      }
+    } else {
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
 
 }  // namespace
 
@@ -267,7 +294,11 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
     const int32_t port = DecimalPort(url.Port());
     if (!url.Port().empty() && (port < 1 || port > kMaxPort)) throw ENetURIInvalidPort();
   }
-  if (!url.Username().empty()) {
+  // Only the caller's own URL may bring credentials: user info in a Location
+  // is the server's choice, and the request's credentials stay with the
+  // origin they were given for.
+  const bool callers_url = credentials_origin_.empty();
+  if (callers_url && !url.Username().empty()) {
     request.SetUsername(url.Username());
     request.SetPassword(url.Password());
   }
@@ -311,11 +342,10 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
   request.SetContentLength(static_cast<int32_t>(length));
   request.SetHost(target.Port() == "80" ? target.Host() : target.Host() + ":" + target.Port());
 
-  // The first target of a request, or a URL naming its own user, decides
-  // where the request's credentials may go; a redirect elsewhere must not
-  // carry them.
+  // The caller's URL decides where the request's credentials may go; a
+  // redirect elsewhere must not carry them.
   const std::string origin = Origin(target);
-  if (credentials_origin_.empty() || !url.Username().empty()) credentials_origin_ = origin;
+  if (callers_url) credentials_origin_ = origin;
   withhold_credentials_ = origin != credentials_origin_;
 }
 
@@ -402,7 +432,7 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
   for (int32_t round = 1;; ++round) {
     EnsureConnected(answer);
     SendRequestHead(connect, nullptr);
-    answer.ReadStatusLine();
+    answer.ReadStatusLine(true);
     if (answer.StatusLine().empty()) {
       // Some proxies open the tunnel without a word.
       answer.SetStatusLine("HTTP/1.0 200 OK");
@@ -421,22 +451,34 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
 void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
   if (!response.ConnectionReusable()) Disconnect();
   CheckForGracefulDisconnect(false);
+  // Bytes that came before the request was sent answer no request of ours.
+  if (Connected() && InputBuffer().Size() > 0) Disconnect();
   if (!Connected()) Connect(ReadTimeout());
 }
 
 void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri) {
   request.ComposeHeaders();
   TNetHeaderList& headers = request.WireHeaders();
-  proxy_params_->ComposeHeaders(headers);
-  if (uri != nullptr) AttachCookies(*uri, request);
   if (withhold_credentials_) {
-    while (headers.FindName("Authorization") >= 0) headers.SetValue("Authorization", "");
+    // Another origin gets neither the credentials nor the cookies the caller
+    // set as header lines of their own; the store's cookies for it follow.
+    for (const char* name : {"Authorization", "Cookie"}) {
+      while (headers.FindName(name) >= 0) headers.SetValue(name, "");
+    }
   }
+  // Proxy credentials go to a configured proxy only: with the request it
+  // forwards, or with the CONNECT that opens a tunnel (no URI), never inside
+  // the tunnel nor straight to a server.
+  if (!proxy_params_->ProxyServer().empty() && (uri == nullptr || request.Route() == rtProxy)) {
+    proxy_params_->ComposeHeaders(headers);
+  }
+  if (uri != nullptr) AttachCookies(*uri, request);
 
   const std::string request_line = std::string(HTTPMethodWord(request.Method())) + request.Target() +
                                    " HTTP/" + HTTPProtocolVersionText(protocol_version_);
   RejectLineBreaks(request_line);
-  for (const std::string& line : headers.Lines()) {
+  const std::vector<std::string> lines = UnfoldedLines(headers);
+  for (const std::string& line : lines) {
     if (HasLineBreak(line)) throw ENetHTTPHeaderLineBreak();
   }
 
@@ -444,9 +486,7 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
   OpenWriteBuffer();
   try {
     WriteLn(request_line);
-    for (const std::string& line : headers.Lines()) {
-      if (!line.empty()) WriteLn(line);
-    }
+    for (const std::string& line : lines) WriteLn(line);
     WriteLn();
     CloseWriteBuffer();
   } catch (...) {

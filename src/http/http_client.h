@@ -83,9 +83,12 @@ class TNetCustomHTTP : public TNetTCPClient {
   // The final body is read in one wmRead work frame whose size is its
   // Content-Length (0 when unknown); the upload in one wmWrite frame.
   // Credentials of the request (user name and password, BasicAuthentication,
-  // the authenticator, an "Authorization" custom header) go only to the host
-  // and port of `url`; a redirect elsewhere goes without them, unless that
-  // host challenges and OnAuthorization hands credentials over for it.
+  // the authenticator, "Authorization" and "Cookie" custom headers) go only
+  // to the origin (scheme, host and port) of `url`; a redirect elsewhere goes
+  // without them, unless that host challenges and OnAuthorization hands
+  // credentials over for it. User info in a Location is not taken as
+  // credentials. Proxy credentials go only to a configured proxy; a server's
+  // 407 is an unhandled status.
   // A 401 or 407 is answered in place only with hoInProcessAuth in
   // HTTPOptions; without it an answered challenge ends the request quietly,
   // its page in `body` and the status in Response.
@@ -235,7 +238,7 @@ class TNetCustomHTTP : public TNetTCPClient {
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
   void StoreCookies(TNetHTTPResponse& response);
   void FinishRequest();
-  TNetHTTPStepLimits StepLimits() const;
+  TNetHTTPStepLimits StepLimits(const TNetHTTPRequest& request) const;
   // Acts on the decision about the head just read: offers redirects, answers
   // challenges, and reads, drains or skips the body accordingly.
   TPassEnd FinishPass(TNetHTTPRequest& request, TNetHTTPResponse& response);
@@ -274,9 +277,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   std::unique_ptr<TNetHTTPProtocol> exchange_;
   std::unique_ptr<TNetProxyConnectionInfo> proxy_params_;
 
-  // Where the request's own credentials belong ("host:port", lower case):
-  // the first target of a request, or a URL that names a user. Authorization
-  // lines are withheld from every other host and port a redirect leads to.
+  // Where the request's own credentials belong ("scheme://host:port", lower
+  // case): the target of the caller's URL. Authorization and the caller's
+  // Cookie lines are withheld from every other origin a redirect leads to.
   std::string credentials_origin_;
   bool withhold_credentials_ = false;
 };

@@ -18,7 +18,7 @@ TNetHTTPNextStep DecideNextStep(const TNetHTTPResponse& response, const TNetHTTP
   const int32_t code = response.StatusCode();
   if (code / 100 == 2) return nsDone;
   if (code == 401 && limits.server_auth_attempts < limits.auth_retries) return nsAnswerServer;
-  if (code == 407 && limits.proxy_auth_attempts < limits.auth_retries) return nsAnswerProxy;
+  if (code == 407 && limits.via_proxy && limits.proxy_auth_attempts < limits.auth_retries) return nsAnswerProxy;
   return nsFail;
 }
 

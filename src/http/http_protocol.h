@@ -31,12 +31,16 @@ struct TNetHTTPStepLimits {
   int32_t auth_retries = 3;
   int32_t server_auth_attempts = 0;
   int32_t proxy_auth_attempts = 0;
+  // The request went to a configured proxy, to be forwarded or to open a
+  // tunnel: only then is a 407 the proxy's own challenge.
+  bool via_proxy = false;
 };
 
 // A response with a Location is a redirect, followed while HandleRedirects
 // holds and the pass count is below RedirectMaximum; a 3xx without one leads
-// nowhere and fails. A 2xx is done. A 401 or 407 may be answered while its
-// attempts are below AuthRetries. Everything else fails.
+// nowhere and fails. A 2xx is done. A 401, or a 407 from a configured proxy,
+// may be answered while its attempts are below AuthRetries. Everything else
+// (a server's 407 among it) fails.
 TNetHTTPNextStep DecideNextStep(const TNetHTTPResponse& response, const TNetHTTPStepLimits& limits);
 
 // One request and its response, as the client works through them. The client

@@ -35,6 +35,36 @@ bool ParseDecimal(std::string_view text, int64_t limit, int64_t& value) {
   return true;
 }
 
+// Empty lines a peer may send before a status line; more are no HTTP reply.
+constexpr int32_t kMaxEmptyLinesBeforeStatus = 8;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "HTTP/" (any letter case), a digit, ".", a digit, blanks, a status code of
+// three digits (100 to 999), then the end or a blank and the reason.
+bool IsStatusLine(std::string_view line) {
+  if (line.size() < 12 || !rtl::SameText(std::string(line.substr(0, 5)), "HTTP/")) return false;
+  if (!IsDigit(line[5]) || line[6] != '.' || !IsDigit(line[7]) || line[8] != ' ') return false;
+  size_t at = line.find_first_not_of(' ', 8);
+  if (at == std::string_view::npos || line.size() - at < 3) return false;
+  if (line[at] < '1' || line[at] > '9' || !IsDigit(line[at + 1]) || !IsDigit(line[at + 2])) return false;
+  at += 3;
+  return at == line.size() || line[at] == ' ' || line[at] == '\t';
+}
+
+// The last coding of a comma-separated list of transfer codings, trimmed.
+std::string FinalCoding(const rtl::TStringList& values) {
+  std::string last;
+  for (const std::string& line : values.Lines()) {
+    std::string rest = line;
+    while (!rest.empty()) {
+      std::string coding = rtl::Trim(rtl::Fetch(rest, ","));
+      if (!coding.empty()) last = coding;
+    }
+  }
+  return last;
+}
+
 // True when the comma-separated header value lists `token` (case ignored).
 bool ListsToken(std::string_view value, std::string_view token) {
   std::string rest(value);
@@ -112,14 +142,32 @@ bool TNetHTTPResponse::ConnectionReusable() {
   }
   // Bytes of this response still on the wire would be read as the next
   // response; after 101 the connection speaks another protocol.
-  return reusable && !unread_ && status_code_ != 101;
+  // Bytes beyond the response (a second response glued to it) would be read as
+  // the answer to the next request.
+  return reusable && !unread_ && status_code_ != 101 && client_->InputBuffer().Size() == 0;
 }
 
-void TNetHTTPResponse::ReadStatusLine() {
-  std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
-  // An empty line that the connection marks as cut off means the peer closed
-  // in the middle of it.
-  if (line.empty() && client_->ReadLnTimedOut()) throw ENetConnClosedGracefully();
+void TNetHTTPResponse::ReadStatusLine(bool empty_answer) {
+  std::string line;
+  for (int32_t empty = 0;; ++empty) {
+    line = client_->ReadLn("\n", -1, LineLimit(*client_));
+    // An empty line that the connection marks as cut off means the peer closed
+    // in the middle of it.
+    if (line.empty() && client_->ReadLnTimedOut()) throw ENetConnClosedGracefully();
+    if (line.empty() && empty_answer) {
+      status_line_.clear();
+      status_code_ = -1;
+      return;
+    }
+    if (!line.empty() || empty >= kMaxEmptyLinesBeforeStatus) break;
+  }
+  // Anything else is not an HTTP reply: what follows cannot be framed, so the
+  // connection is not used again.
+  if (!IsStatusLine(line)) {
+    unread_ = true;
+    client_->Disconnect();
+    throw ENetHTTPInvalidStatusLine();
+  }
   SetStatusLine(std::move(line));
 }
 
@@ -171,7 +219,9 @@ void TNetHTTPResponse::DecideFraming() {
   // The codings may be spread over several "Transfer-Encoding" lines.
   rtl::TStringList codings;
   WireHeaders().CollectValues("Transfer-Encoding", &codings);
-  bool chunked = rtl::FirstOccurrence("chunked", rtl::LowerCase(codings.Text())) > 0;
+  // Only a final "chunked" frames the body; with another coding last the body
+  // runs until the close.
+  bool chunked = rtl::SameText(FinalCoding(codings), "chunked");
 
   // Every "Content-Length" line, and every element of a comma list in one,
   // must give the same value.
@@ -179,6 +229,7 @@ void TNetHTTPResponse::DecideFraming() {
   WireHeaders().CollectValues("Content-Length", &values);
   bool announced = false;
   bool length_valid = false;
+  bool invalid = false;
   bool conflict = false;
   int64_t length = -1;
   std::string first;
@@ -188,6 +239,7 @@ void TNetHTTPResponse::DecideFraming() {
       std::string text = rtl::Trim(rtl::Fetch(rest, ","));
       int64_t value = -1;
       bool valid = ParseDecimal(text, std::numeric_limits<int64_t>::max(), value);
+      if (!valid) invalid = true;
       std::string normal = valid ? std::to_string(value) : text;
       if (!announced) {
         announced = true;
@@ -206,12 +258,16 @@ void TNetHTTPResponse::DecideFraming() {
     framing_ = kNoBody;
     // A body announced where none may follow leaves the connection's state
     // unknown: it is not used again.
-    unread_ = chunked || (length_valid && length > 0) || conflict;
+    unread_ = chunked || (length_valid && length > 0) || conflict || invalid;
   } else if (chunked) {
     framing_ = kChunked;
   } else if (conflict) {
     client_->Disconnect();
     throw ENetHTTPConflictingContentLength();
+  } else if (invalid) {
+    // "-5", "+5" or a length beyond 63 bits: the body's end is unknown.
+    client_->Disconnect();
+    throw ENetHTTPMalformedResponse();
   } else if (length_valid && length > 0) {
     framing_ = kLength;
     body_length_ = length;

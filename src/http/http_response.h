@@ -72,7 +72,8 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   // ends it (letter case ignored). Always false while part of this response
   // is still unread on the connection (a head or body cut short by an error,
   // a body that was not read, a body announced on a response that has none),
-  // and after 101 Switching Protocols.
+  // while received bytes beyond the response wait in the input buffer, and
+  // after 101 Switching Protocols.
   bool ConnectionReusable();
 
   // The version in StatusLine, updated by ConnectionReusable. Default: pv1_1.
@@ -89,10 +90,13 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   bool HeadRequest() const { return head_request_; }
   void SetHeadRequest(bool value) { head_request_ = value; }
 
-  // Reads one line into StatusLine.
-  // Throws ENetConnClosedGracefully when the peer closes before or during the
-  // line; the connection's read errors pass unchanged.
-  void ReadStatusLine();
+  // Reads the status line into StatusLine, skipping up to eight empty lines
+  // before it; with `empty_answer` an empty first line is the answer instead
+  // (StatusLine empty). Throws ENetHTTPInvalidStatusLine (the connection is then
+  // closed) for a line that is not "HTTP/" digit "." digit, a three-digit code
+  // and an optional reason; ENetConnClosedGracefully when the peer closes
+  // before or during the line; the connection's read errors pass unchanged.
+  void ReadStatusLine(bool empty_answer = false);
 
   // Reads the header block that follows StatusLine into WireHeaders and parses
   // the fields. A close by the peer ends the block: the connection is closed
@@ -100,16 +104,18 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
   // Throws ENetHTTPHeadTooLarge (the connection is then closed) when the head
   // outgrows kMaxResponseHeadBytes, counting the interim answers before it;
   // ENetHTTPConflictingContentLength when "Content-Length" lines disagree on a
-  // response whose body they frame; the field parse errors of the header
+  // response whose body they frame; ENetHTTPMalformedResponse when a
+  // "Content-Length" that frames the body is not a plain decimal number that
+  // fits 63 bits; the field parse errors of the header
   // record; the connection's other read errors unchanged.
   void ReadResponseHead();
 
   // Reads the body into BodyStream, once; nothing when BodyStream is none.
   // The framing: none for 1xx, 204, 304 and an answer to HEAD; the chunked
-  // transfer coding when a "Transfer-Encoding" line names "chunked" (any
-  // letter case), whatever else the head says (reported to OnStatus as
-  // hsStatusText "Chunk Started"); else "Content-Length" bytes; else
-  // everything until the peer closes.
+  // transfer coding when the last coding the "Transfer-Encoding" lines name is
+  // "chunked" (any letter case), whatever else the head says (reported to
+  // OnStatus as hsStatusText "Chunk Started"); else "Content-Length" bytes;
+  // else everything until the peer closes.
   // Throws ENetHTTPBodyIncomplete when the peer closes before the announced
   // length or the last chunk (what arrived stays in BodyStream);
   // ENetHTTPInvalidChunkedBody for a chunk-size line that is no hexadecimal

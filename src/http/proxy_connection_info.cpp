@@ -47,8 +47,8 @@ void TNetProxyConnectionInfo::SetAuthenticator(std::unique_ptr<TNetAuthenticatio
 void TNetProxyConnectionInfo::ComposeHeaders(TNetHeaderList& headers) {
   if (!authenticator_ && basic_authentication_) {
     authenticator_ = std::make_unique<TNetBasicAuthentication>();
-    authenticator_->Params().SetValue("Username", proxy_username_);
-    authenticator_->Params().SetValue("Password", proxy_password_);
+    authenticator_->SetUsername(proxy_username_);
+    authenticator_->SetPassword(proxy_password_);
   }
   if (authenticator_) SetHeader(headers, "Proxy-Authorization", authenticator_->AuthorizationValue());
 }

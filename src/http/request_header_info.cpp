@@ -7,7 +7,12 @@
 
 namespace meridian::net {
 
-TNetRequestHeaderInfo::TNetRequestHeaderInfo() { TNetRequestHeaderInfo::Clear(); }
+TNetRequestHeaderInfo::TNetRequestHeaderInfo() {
+  // A request goes out with every header on one line: many servers refuse
+  // obsolete folded continuation lines.
+  WireHeaders().SetFoldOnSet(false);
+  TNetRequestHeaderInfo::Clear();
+}
 
 TNetRequestHeaderInfo::~TNetRequestHeaderInfo() = default;
 
@@ -84,8 +89,8 @@ void TNetRequestHeaderInfo::ComposeHeaders() {
 
   if (!authenticator_ && basic_authentication_) {
     authenticator_ = std::make_unique<TNetBasicAuthentication>();
-    authenticator_->Params().SetValue("Username", username_);
-    authenticator_->Params().SetValue("Password", password_);
+    authenticator_->SetUsername(username_);
+    authenticator_->SetPassword(password_);
   }
   if (authenticator_) SetHeader(wire, "Authorization", authenticator_->AuthorizationValue());
 }

@@ -101,7 +101,7 @@ class LocalDeadline {
 
 }  // namespace
 
-TNetHTTPStepLimits TNetCustomHTTP::StepLimits() const {
+TNetHTTPStepLimits TNetCustomHTTP::StepLimits(const TNetHTTPRequest& request) const {
   TNetHTTPStepLimits limits;
   limits.handle_redirects = HandleRedirects();
   limits.redirect_count = redirect_count_;
@@ -109,11 +109,15 @@ TNetHTTPStepLimits TNetCustomHTTP::StepLimits() const {
   limits.auth_retries = AuthRetries();
   limits.server_auth_attempts = server_auth_attempts_;
   limits.proxy_auth_attempts = proxy_auth_attempts_;
+  // A server's 407, straight or through a tunnel, is an error page and gets
+  // no proxy credentials.
+  limits.via_proxy = !proxy_params_->ProxyServer().empty() &&
+                     (request.Route() == rtProxy || request.Method() == hmConnect);
   return limits;
 }
 
 TNetCustomHTTP::TPassEnd TNetCustomHTTP::FinishPass(TNetHTTPRequest& request, TNetHTTPResponse& response) {
-  const TNetHTTPNextStep step = DecideNextStep(response, StepLimits());
+  const TNetHTTPNextStep step = DecideNextStep(response, StepLimits(request));
   switch (step) {
     case nsRedirect:
     case nsFinalRedirect: {
@@ -151,9 +155,10 @@ TNetCustomHTTP::TPassEnd TNetCustomHTTP::FinishPass(TNetHTTPRequest& request, TN
       break;
   }
   // A challenge left unanswered starts its scheme over next time.
-  TNetAuthentication* scheme = response.StatusCode() == 401   ? request.Authenticator()
-                               : response.StatusCode() == 407 ? ProxyParams().Authenticator()
-                                                              : nullptr;
+  const int32_t code = response.StatusCode();
+  TNetAuthentication* scheme = code == 401                                     ? request.Authenticator()
+                               : code == 407 && StepLimits(request).via_proxy ? ProxyParams().Authenticator()
+                                                                               : nullptr;
   if (scheme != nullptr) scheme->Reset();
   FailWithStatus(response);
 }

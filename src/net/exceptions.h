@@ -158,6 +158,9 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPHeadTooLarge, ENetHTTPMalformedResponse, "HTTP re
 MERIDIAN_NET_EXCEPTION(ENetHTTPConflictingContentLength, ENetHTTPMalformedResponse,
                        "Conflicting Content-Length headers.")
 MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "Invalid chunked body.")
+// A reply whose first line is no HTTP status line: another kind of service, or
+// no HTTP at all.
+MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidStatusLine, ENetHTTPMalformedResponse, "Invalid HTTP status line.")
 // The peer closed before the whole announced body arrived.
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")
@@ -218,5 +221,37 @@ MERIDIAN_NET_EXCEPTION(ENetSocksReplyError, ENetSocksError, "Invalid reply from 
 MERIDIAN_NET_EXCEPTION(ENetSocksValueError, ENetSocksError, "")
 
 // ---- TLS (transport/tls/) ----
+
+MERIDIAN_NET_EXCEPTION(ENetOpenSSLError, ENetException, "")
+// Loading OpenSSL, or a certificate or key file into a context.
+MERIDIAN_NET_EXCEPTION(ENetOpenSSLLoadError, ENetOpenSSLError, "")
+MERIDIAN_NET_EXCEPTION(ENetOSSLCouldNotLoadSSLLibrary, ENetOpenSSLLoadError, "Could not load SSL library.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLLoadingRootCertError, ENetOpenSSLLoadError, "Could not load root certificate.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLLoadingCertError, ENetOpenSSLLoadError, "Could not load certificate.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLLoadingKeyError, ENetOpenSSLLoadError, "Could not load key, check password.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLModeNotSet, ENetOpenSSLError, "Mode has not been set.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLGetMethodError, ENetOpenSSLError, "Error geting SSL method.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLCreatingContextError, ENetOpenSSLError, "Error creating SSL context.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLSettingCipherError, ENetOpenSSLError, "SetCipher failed.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLDataBindingError, ENetOpenSSLError, "Error binding data to SSL socket.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLConnectError, ENetOpenSSLError, "Error connecting with SSL.")
+MERIDIAN_NET_EXCEPTION(ENetOSSLAcceptError, ENetOpenSSLError, "Error accepting connection with SSL.")
+// The peer's certificate failed verification: "Peer certificate not verified:
+// %s" with OpenSSL's reason ("certificate has expired", "hostname mismatch",
+// ...); VerifyResult() is OpenSSL's verification code.
+class ENetOSSLVerifyError : public ENetOSSLConnectError {
+ public:
+  ENetOSSLVerifyError(int64_t verify_result, const std::string& reason)
+      : ENetOSSLConnectError("Peer certificate not verified: " + reason), verify_result_(verify_result), reason_(reason) {}
+  int64_t VerifyResult() const { return verify_result_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  int64_t verify_result_;
+  std::string reason_;
+};
+// An established session failed while reading or writing (a protocol error
+// or a damaged record); the connection cannot carry more data.
+MERIDIAN_NET_EXCEPTION(ENetOSSLSessionError, ENetOpenSSLError, "Error reading or writing with SSL.")
 
 }  // namespace meridian::net

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "coders/encoder.h"
 #include "http/loopback_server.h"
 #include "http/scripted_peer.h"
 #include "output_stream.h"
@@ -94,6 +95,11 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       {"redirect without host", Response("HTTP/1.1 302 Found", "", "Location: http:///x\r\n"), {"-L"}, 3, ""},
       {"redirect to port 65616", Response("HTTP/1.1 302 Found", "", "Location: http://127.0.0.1:65616/\r\n"), {"-L"}, 3, ""},
       {"redirect without Location", Response("HTTP/1.1 302 Found", "stay"), {"-L"}, 0, "stay"},
+      {"another service", "220 mail.example ESMTP ready\r\n", {}, 8, ""},
+      {"no status line, with -f", "FOO BAR\r\n\r\nbody", {"-f"}, 8, ""},
+      {"headers without a status line", "Content-Length: 3\r\n\r\nabc", {}, 8, ""},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", {}, 8, ""},
+      {"empty lines before the status", "\r\n\r\n" + page, {}, 0, "no such page"},
   };
   for (const auto& c : cases) {
     LoopbackServer server({Reply{c.reply, true}});
@@ -398,6 +404,87 @@ TEST_F(FetchRun, CredentialsStayWithTheHostTheyWereGivenFor) {
   EXPECT_EQ(22, r.code);
   for (const ReceivedRequest& request : other.Requests()) {
     EXPECT_EQ(std::string::npos, request.head.find("Authorization")) << request.head;
+  }
+}
+
+TEST_F(FetchRun, NothingOfTheCallersCredentialsOrCookiesCrossesToAnotherOrigin) {
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    const char* user_info;  // in the Location
+  } cases[] = {
+      {"-u, the Location names a user", {"-u", "user:secret"}, "x@"},
+      {"--basic -u, the Location names user and password", {"--basic", "-u", "user:secret"}, "x:y@"},
+      {"-H Cookie and Authorization", {"-H", "Cookie: sid=mine", "-H", "Authorization: Bearer t0ken"}, ""},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer other({Reply{Response("HTTP/1.1 200 OK", "other"), false}});
+    const std::string location =
+        "http://" + std::string(c.user_info) + "127.0.0.1:" + std::to_string(other.Port()) + "/next";
+    LoopbackServer origin([&](const ReceivedRequest& request, size_t) {
+      // The origin itself asks for credentials until it gets some.
+      if (request.head.find("\r\nAuthorization: ") == std::string::npos) {
+        return Reply{Response("HTTP/1.1 401 Unauthorized", "", "WWW-Authenticate: Basic realm=\"r\"\r\n"), false};
+      }
+      return Reply{Response("HTTP/1.1 302 Found", "", "Location: " + location + "\r\n"), false};
+    });
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"-L", origin.Url("/start")});
+    const Result r = Run(args);
+    EXPECT_EQ(0, r.code) << c.name << ": " << r.err;
+    EXPECT_EQ("other", r.out) << c.name;
+    ASSERT_EQ(1u, other.Requests().size()) << c.name;
+    const std::string head = other.Requests()[0].head;
+    EXPECT_EQ(std::string::npos, head.find("Authorization")) << c.name << ": " << head;
+    EXPECT_EQ(std::string::npos, head.find("Cookie")) << c.name << ": " << head;
+  }
+}
+
+TEST_F(FetchRun, ProxyCredentialsGoToNoServer) {
+  const struct {
+    std::vector<std::string> args;
+    int32_t code;
+    const char* out;
+  } cases[] = {
+      {{"-U", "puser:pw"}, 0, "proxy says no"},
+      {{"-f", "-U", "puser:pw"}, 22, ""},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server(Gate(true));
+    std::vector<std::string> args = c.args;
+    args.push_back(server.Url("/book"));
+    const Result r = Run(args);
+    EXPECT_EQ(c.code, r.code) << r.err;
+    EXPECT_EQ(c.out, r.out);
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ(std::string::npos, server.Requests()[0].head.find("Proxy-Authorization"));
+  }
+}
+
+TEST_F(FetchRun, LongValuesTravelWholeOnOneLine) {
+  const std::string user(100, 'u');
+  std::string password;
+  for (int i = 0; i < 10; ++i) password += "open sesame ";
+  const std::string basic = "Basic " + net::TNetEncoder::EncodeText<net::TNetEncoderMIME>(user + ":" + password);
+  std::string agent = "reader/2.0";
+  for (int i = 0; i < 12; ++i) agent += " (component " + std::to_string(i) + ")";
+  const std::string referer = "http://shelf.test/" + std::string(120, 'r');
+  {
+    LoopbackServer server({Reply{Response("HTTP/1.1 200 OK", "fine"), false}});
+    const Result r = Run({"--basic", "-u", user + ":" + password, "-A", agent, "-e", referer, server.Url("/")});
+    EXPECT_EQ(0, r.code) << r.err;
+    const std::string head = server.Requests().at(0).head;
+    EXPECT_NE(std::string::npos, head.find("\r\nAuthorization: " + basic + "\r\n")) << head;
+    EXPECT_NE(std::string::npos, head.find("\r\nUser-Agent: " + agent + "\r\n")) << head;
+    EXPECT_NE(std::string::npos, head.find("\r\nReferer: " + referer + "\r\n")) << head;
+  }
+  {
+    LoopbackServer proxy({Reply{Response("HTTP/1.1 200 OK", "via proxy"), false}});
+    const Result r = Run({"-x", "http://" + user + ":" + password + "@127.0.0.1:" + std::to_string(proxy.Port()),
+                          "http://origin.test/x"});
+    EXPECT_EQ(0, r.code) << r.err;
+    const std::string head = proxy.Requests().at(0).head;
+    EXPECT_NE(std::string::npos, head.find("\r\nProxy-Authorization: " + basic + "\r\n")) << head;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "http/public_suffix.h"
 #include "uri/uri.h"
 
 namespace meridian::net {
@@ -86,6 +87,9 @@ TEST(TNetCookieManager, AnEndingCookieRemovesTheStoredOne) {
       "SID=; max-age=0",
       "SID=; expires=Thu, 01 Jan 1970 00:00:00 GMT",
       "SID=gone; expires=Thu, 01 Jan 1970 00:00:00 GMT",
+      "SID=gone; max-age=-1",
+      "SID=gone; Max-Age=-86400",
+      "SID=gone; max-age=0; expires=Fri, 01 Jan 2100 00:00:00 GMT",
   };
   for (const std::string& ending : endings) {
     SCOPED_TRACE(ending);
@@ -124,6 +128,76 @@ TEST(TNetCookieManager, ChoosesByPathSecurityAndValue) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.header, manager.CookieHeaderFor(kHost, c.path, c.secure)) << c.path << " " << c.secure;
   }
+}
+
+TEST(TNetCookieManager, PathsFitOnWholeSegments) {
+  TNetCookieManager manager;
+  manager.AcceptSetCookie("A=1; path=/adm", kHost);
+  manager.AcceptSetCookie("D=2; path=/adm/", kHost);
+  const struct {
+    const char* url;
+    const char* header;
+  } cases[] = {
+      {"http://node.area.test/adm", "A=1"},
+      {"http://node.area.test/adm?x=1", "A=1"},
+      {"http://node.area.test/adm/", "D=2; A=1"},
+      {"http://node.area.test/adm/x/y.txt", "D=2; A=1"},
+      {"http://node.area.test/administrator", ""},
+      {"http://node.area.test/administrator/x", ""},
+      {"http://node.area.test/ad", ""},
+      {"http://node.area.test/", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.header, manager.CookieHeaderFor(TNetURI(c.url), false)) << c.url;
+  }
+}
+
+// A public suffix as Domain would send the cookie to every site under it.
+TEST(TNetCookieManager, RefusesAPublicSuffixAsDomain) {
+  const bool list = PublicSuffixListInUse();
+  const struct {
+    const char* text;
+    const char* from;
+    const char* to;
+    const char* header;  // what `to` is sent
+  } cases[] = {
+      {"T=1; domain=.com", "evil.com", "bank.com", ""},
+      {"T=1; domain=com", "evil.com", "evil.com", ""},
+      {"T=1; domain=.TEST", "area.test", "other.test", ""},
+      {"T=1; domain=.co.uk", "evil.co.uk", "bank.co.uk", list ? "" : "T=1"},
+      {"T=1; domain=.area.test", "node.area.test", "other.area.test", "T=1"},
+      // The host of that name keeps it for itself alone.
+      {"T=1; domain=localhost", "localhost", "localhost", "T=1"},
+      {"T=1; domain=.localhost", "localhost", "node.localhost", ""},
+  };
+  for (const auto& c : cases) {
+    TNetCookieManager manager;
+    manager.AcceptSetCookie(c.text, c.from);
+    EXPECT_EQ(c.header, manager.CookieHeaderFor(c.to, "/", false)) << c.text << " from " << c.from;
+  }
+}
+
+TEST(PublicSuffix, WithoutAListADomainNeedsAnInnerDot) {
+  const struct {
+    const char* domain;
+    bool refused;
+  } cases[] = {
+      {"com", true}, {".com", true}, {"com.", true}, {".", true}, {"", true},
+      {"a.b", false}, {".co.uk", false}, {"area.test", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.refused, DomainHasNoInnerDot(c.domain)) << c.domain;
+}
+
+TEST(PublicSuffix, TheListKnowsRegistriesBelowTheTopLevel) {
+  if (!PublicSuffixListInUse()) GTEST_SKIP() << "built without the public suffix list";
+  const struct {
+    const char* domain;
+    bool suffix;
+  } cases[] = {
+      {"com", true}, {".CO.UK", true}, {"co.uk", true}, {"test", true},
+      {"example.com", false}, {"area.test", false}, {"bbc.co.uk", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.suffix, IsPublicSuffix(c.domain)) << c.domain;
 }
 
 TEST(TNetCookieManager, DropsExpiredCookiesBeforeChoosing) {

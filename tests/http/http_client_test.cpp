@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "coders/encoder.h"
 #include "http/cookie_manager.h"
 #include "http/loopback_server.h"
 #include "http/scripted_peer.h"
@@ -645,6 +646,86 @@ TEST(TNetHTTP, ChallengeAfterRedirectIsAnsweredAtTheUrlThatChallenged) {
   EXPECT_EQ("GET /dir/private/page?x=1 HTTP/1.1", RequestLine(requests[2]));
 }
 
+// The request's credentials and the caller's own Cookie and Authorization
+// lines go to the origin (scheme, host, port) of the caller's URL only; user
+// info in a Location changes nothing of that.
+TEST(TNetHTTP, CredentialsAndCallersCookiesStayWithTheOrigin) {
+  const struct {
+    const char* name;
+    const char* user_info;  // put into the Location
+    bool same_origin;
+  } cases[] = {
+      {"another port", "", false},
+      {"another port, a user of its own", "x@", false},
+      {"another port, user and password", "x:y@", false},
+      {"the same origin with user info", "x:y@", true},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer other({Ok("other")});
+    std::atomic<int32_t> next_port = other.Port();
+    LoopbackServer origin([&](const testing::ReceivedRequest&, size_t index) {
+      if (index > 0) return Ok("origin");
+      return Reply{Response("HTTP/1.1 302 Found", "",
+                            "Location: http://" + std::string(c.user_info) + "127.0.0.1:" +
+                                std::to_string(next_port.load()) + "/next\r\n")};
+    });
+    if (c.same_origin) next_port = origin.Port();
+    TNetHTTP http;
+    http.SetHandleRedirects(true);
+    http.Request().SetUsername("user");
+    http.Request().SetPassword("secret");
+    http.Request().SetBasicAuthentication(true);
+    http.Request().CustomHeaders().Add("Cookie: pick=mine");
+    EXPECT_EQ(c.same_origin ? "origin" : "other", http.Get(origin.Url("/start"))) << c.name;
+
+    std::vector<testing::ReceivedRequest> sent = origin.Requests();
+    const auto at_other = other.Requests();
+    sent.insert(sent.end(), at_other.begin(), at_other.end());
+    ASSERT_EQ(2u, sent.size()) << c.name;
+    EXPECT_TRUE(HasHeader(sent[0], "Authorization: Basic dXNlcjpzZWNyZXQ=")) << c.name;
+    EXPECT_TRUE(HasHeader(sent[0], "Cookie: pick=mine")) << c.name;
+    if (c.same_origin) {
+      EXPECT_TRUE(HasHeader(sent[1], "Authorization: Basic dXNlcjpzZWNyZXQ=")) << c.name;
+      EXPECT_TRUE(HasHeader(sent[1], "Cookie: pick=mine")) << c.name;
+    } else {
+      EXPECT_EQ(std::string::npos, sent[1].head.find("Authorization")) << c.name;
+      EXPECT_EQ(std::string::npos, sent[1].head.find("Cookie")) << c.name;
+    }
+  }
+}
+
+// Servers refuse obsolete folded lines: every header goes out on one line,
+// whatever its length, and a caller's continuation line is joined on.
+TEST(TNetHTTP, LongHeaderValuesGoOutOnOneLine) {
+  LoopbackServer server({Ok("fine")});
+  std::string agent = "Reader/1.0";
+  std::string cookies = "c0=v0";
+  for (int i = 1; i < 60; ++i) {
+    agent += " (part " + std::to_string(i) + ",extra)";
+    cookies += "; c" + std::to_string(i) + "=value" + std::to_string(i);
+  }
+  const std::string user(120, 'u');
+  const std::string password(1100, 'p');  // past the 1024 width of the wire lines too
+  TNetHTTP http;
+  http.Request().SetUserAgent(agent);
+  http.Request().SetUsername(user);
+  http.Request().SetPassword(password);
+  http.Request().SetBasicAuthentication(true);
+  http.Request().CustomHeaders().Add("Cookie: " + cookies);
+  http.Request().CustomHeaders().Add("X-Folded: first");
+  http.Request().CustomHeaders().Add("\t second");
+  EXPECT_EQ("fine", http.Get(server.Url("/")));
+
+  const testing::ReceivedRequest request = server.Requests().at(0);
+  EXPECT_TRUE(HasHeader(request, "User-Agent: " + agent));
+  EXPECT_TRUE(HasHeader(request, "Cookie: " + cookies));
+  EXPECT_TRUE(HasHeader(request, "X-Folded: first second"));
+  EXPECT_TRUE(HasHeader(request, "Authorization: Basic " +
+                                     TNetEncoder::EncodeText<TNetEncoderMIME>(user + ":" + password)));
+  EXPECT_EQ(std::string::npos, request.head.find("\r\n ")) << request.head;
+  EXPECT_EQ(std::string::npos, request.head.find("\r\n\t")) << request.head;
+}
+
 TEST(TNetHTTP, UnansweredChallengeRaises) {
   LoopbackServer server({{Response("HTTP/1.1 401 Unauthorized", "denied",
                                    "WWW-Authenticate: Basic realm=\"r\"\r\n")}});
@@ -776,6 +857,49 @@ TEST(TNetHTTP, TunnelRefusedByTheProxyRaises) {
     EXPECT_EQ("no tunnels", e.ResponseBody());
   }
   EXPECT_EQ(1u, proxy.Requests().size());
+}
+
+// Proxy credentials go only to a configured HTTP proxy: not to a server,
+// not even one that answers 407, and not inside a tunnel.
+TEST(TNetHTTP, ProxyCredentialsGoOnlyToTheProxy) {
+  auto configure = [](TNetHTTP& http) {
+    http.ProxyParams().SetProxyUsername("puser");
+    http.ProxyParams().SetProxyPassword("ppass");
+    http.ProxyParams().SetBasicAuthentication(true);
+    http.SetHTTPOptions({hoInProcessAuth});
+    http.OnProxyAuthorization = [](rtl::TComponent*, TNetAuthentication& scheme, bool& handled) {
+      scheme.SetUsername("puser");
+      scheme.SetPassword("ppass");
+      handled = true;
+    };
+  };
+  {
+    LoopbackServer server({{Response("HTTP/1.1 407 Proxy Authentication Required", "not a proxy",
+                                     "Proxy-Authenticate: Basic realm=\"p\"\r\n")}});
+    TNetHTTP http;
+    configure(http);
+    try {
+      http.Get(server.Url("/x"));
+      ADD_FAILURE() << "no exception";
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_EQ(407, e.ReplyErrorCode());
+      EXPECT_EQ("not a proxy", e.ResponseBody());
+    }
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ(std::string::npos, server.Requests()[0].head.find("Proxy-Authorization"));
+  }
+  {
+    LoopbackServer proxy({{"\r\n"}, Ok("secret page")});
+    PlainTunnelHTTP http;
+    configure(http);
+    http.ProxyParams().SetProxyServer("127.0.0.1");
+    http.ProxyParams().SetProxyPort(proxy.Port());
+    EXPECT_EQ("secret page", http.Get("https://secure.test/x"));
+    auto requests = proxy.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_TRUE(HasHeader(requests[0], "Proxy-Authorization: Basic cHVzZXI6cHBhc3M="));
+    EXPECT_EQ(std::string::npos, requests[1].head.find("Proxy-Authorization"));
+  }
 }
 
 }  // namespace

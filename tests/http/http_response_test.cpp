@@ -6,30 +6,35 @@
 #include <string>
 #include <vector>
 
-#include "http/scripted_peer.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "support/scripted_stream.h"
 #include "transport/tcp_client.h"
 
 namespace meridian::net {
 namespace {
 
-using testing::ScriptedPeer;
+using testing::Pieces;
+using testing::ScriptedStream;
+
+constexpr bool kClose = true;
+constexpr bool kHoldOpen = false;
 
 // A client connected to a scripted peer, with a response record reading from
-// it into a memory stream.
+// it into a memory stream. Each reply after the first comes once Prompt has
+// sent something, as a request would.
 struct Session {
-  Session(std::vector<std::string> pieces, ScriptedPeer::Ending ending,
+  Session(std::vector<std::string> replies, bool close_at_end, Pieces pieces = Pieces::Whole(),
           TNetHTTPProtocolVersion version = pv1_1)
-      : peer(std::move(pieces), ending), response(&client, [version] { return version; }) {
-    client.SetHost("127.0.0.1");
-    client.SetPort(peer.Port());
+      : stream({{std::move(replies), close_at_end}}, pieces), response(&client, [version] { return version; }) {
+    client.SetIOHandler(&stream);
+    client.SetHost("peer.test");
+    client.SetPort(80);
     client.Connect();
     response.SetBodyStream(&body);
   }
-  Session(const std::string& bytes, ScriptedPeer::Ending ending,
-          TNetHTTPProtocolVersion version = pv1_1)
-      : Session(std::vector<std::string>{bytes}, ending, version) {}
+  Session(const std::string& bytes, bool close_at_end, TNetHTTPProtocolVersion version = pv1_1)
+      : Session(std::vector<std::string>{bytes}, close_at_end, Pieces::Whole(), version) {}
 
   // Status line and header block, skipping interim answers.
   void ReadHead() {
@@ -38,9 +43,10 @@ struct Session {
       response.ReadResponseHead();
     } while (response.IsInterim());
   }
+  void Prompt() { client.Write("GET / HTTP/1.1\r\n\r\n"); }
   std::string Body() const { return body.DataString(); }
 
-  ScriptedPeer peer;
+  ScriptedStream stream;
   TNetTCPClient client;
   TNetHTTPResponse response;
   rtl::TMemoryStream body;
@@ -107,15 +113,16 @@ TEST(TNetHTTPResponse, ReadsEachFramingToItsExactEnd) {
   };
   const std::string next = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nnext";
   for (const Case& c : cases) {
-    for (size_t piece : {size_t{4096}, size_t{1}}) {
-      SCOPED_TRACE(std::string(c.name) + (piece == 1 ? " byte by byte" : ""));
-      Session session(ScriptedPeer::Split(c.head_and_body + next, piece), ScriptedPeer::kHoldOpen);
+    for (Pieces pieces : {Pieces::Whole(), Pieces::Of(1), Pieces::Random(3, 16)}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + pieces.Name());
+      Session session({c.head_and_body, next}, kHoldOpen, pieces);
       session.ReadHead();
       session.response.ReadBody();
       EXPECT_EQ(c.body, session.Body());
       EXPECT_TRUE(session.response.ConnectionReusable());
 
       session.body.Clear();
+      session.Prompt();
       session.ReadHead();
       session.response.ReadBody();
       EXPECT_EQ(200, session.response.StatusCode());
@@ -124,8 +131,58 @@ TEST(TNetHTTPResponse, ReadsEachFramingToItsExactEnd) {
   }
 }
 
+// Replies of other services, or no HTTP at all, are refused and the
+// connection is closed; a few empty lines before a status line are not.
+TEST(TNetHTTPResponse, RefusesRepliesWithoutStatusLine) {
+  const struct {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"220 mail.example ESMTP ready\r\n", false},
+      {"FOO BAR\r\n\r\n", false},
+      {"HTTP 200 OK\r\n\r\n", false},
+      {"HTTP/1.1\r\n\r\n", false},
+      {"HTTP/1.1 2000 OK\r\n\r\n", false},
+      {"HTTP/1.1 20 OK\r\n\r\n", false},
+      {"HTTP/1.1 abc OK\r\n\r\n", false},
+      {"HTTP/1.1 099 Low\r\n\r\n", false},
+      {"HTTP/11 200 OK\r\n\r\n", false},
+      {"Content-Length: 0\r\n\r\n", false},
+      {std::string(9, '\n') + "HTTP/1.1 200 OK\r\n\r\n", false},
+      {"HTTP/1.1 200\r\n\r\n", true},
+      {"HTTP/1.0 404 Not Found\r\n\r\n", true},
+      {"\r\n\r\nHTTP/1.1 204 No Content\r\n\r\n", true},
+      {std::string(8, '\n') + "HTTP/1.1 200 OK\r\n\r\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    Session session(c.bytes, kHoldOpen);
+    if (c.valid) {
+      session.ReadHead();
+      EXPECT_GE(session.response.StatusCode(), 200);
+    } else {
+      EXPECT_THROW(session.response.ReadStatusLine(), ENetHTTPInvalidStatusLine);
+      EXPECT_FALSE(session.client.Connected());
+      EXPECT_FALSE(session.response.ConnectionReusable());
+    }
+  }
+}
+
+// A length that is no plain decimal number leaves the body's end unknown.
+TEST(TNetHTTPResponse, RefusesLengthsThatAreNoPlainNumber) {
+  for (const char* length : {"-5", "+5", "0x10", "5 5", "", "9223372036854775808", "99999999999999999999"}) {
+    SCOPED_TRACE(length);
+    Session session(std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + length + "\r\n\r\nhello", kHoldOpen);
+    session.response.ReadStatusLine();
+    EXPECT_THROW(session.response.ReadResponseHead(), ENetHTTPMalformedResponse);
+    EXPECT_FALSE(session.client.Connected());
+  }
+  Session largest("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", kHoldOpen);
+  EXPECT_NO_THROW(largest.ReadHead());
+}
+
 TEST(TNetHTTPResponse, ReportsChunkedStart) {
-  Session session("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", ScriptedPeer::kHoldOpen);
+  Session session("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", kHoldOpen);
   std::vector<std::string> texts;
   session.client.OnStatus = [&](rtl::TComponent*, TNetStatus status, const std::string& text) {
     if (status == hsStatusText) texts.push_back(text);
@@ -139,9 +196,10 @@ TEST(TNetHTTPResponse, ReadsUntilCloseWithoutFraming) {
   // Without a chunked coding or a valid length the body, anything that looks
   // like chunk-size lines included, runs until the peer closes.
   for (const char* head : {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n",
-                           "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n"}) {
+                           "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, gzip\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nTransfer-Encoding: nochunked\r\n\r\n"}) {
     SCOPED_TRACE(head);
-    Session session({head, "5\r\nhel", "lo\r\n"}, ScriptedPeer::kClose);
+    Session session({std::string(head) + "5\r\nhello\r\n"}, kClose, Pieces::Of(3));
     session.ReadHead();
     session.response.ReadBody();
     EXPECT_EQ("5\r\nhello\r\n", session.Body());
@@ -170,7 +228,7 @@ TEST(TNetHTTPResponse, FailsOnBodiesThatLie) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Session session(c.bytes, ScriptedPeer::kClose);
+    Session session(c.bytes, kClose);
     session.ReadHead();
     if (c.incomplete) {
       EXPECT_THROW(session.response.ReadBody(), ENetHTTPBodyIncomplete);
@@ -186,7 +244,7 @@ TEST(TNetHTTPResponse, RejectsConflictingContentLengths) {
   for (const char* lengths : {"Content-Length: 5\r\nContent-Length: 6\r\n", "Content-Length: 5, 6\r\n",
                               "Content-Length: 5\r\nContent-Length: x\r\n"}) {
     SCOPED_TRACE(lengths);
-    Session session(std::string("HTTP/1.1 200 OK\r\n") + lengths + "\r\nhello!", ScriptedPeer::kHoldOpen);
+    Session session(std::string("HTTP/1.1 200 OK\r\n") + lengths + "\r\nhello!", kHoldOpen);
     session.response.ReadStatusLine();
     EXPECT_THROW(session.response.ReadResponseHead(), ENetHTTPConflictingContentLength);
     EXPECT_FALSE(session.response.ConnectionReusable());
@@ -211,7 +269,7 @@ TEST(TNetHTTPResponse, NeverReadsBodiesOfBodilessResponses) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.head);
-    Session session(c.head, ScriptedPeer::kHoldOpen);
+    Session session(c.head, kHoldOpen);
     session.response.SetHeadRequest(c.head_request);
     session.ReadHead();
     session.response.ReadBody();  // returns at once: nothing follows on the wire
@@ -224,21 +282,29 @@ TEST(TNetHTTPResponse, KeepsConnectionOnlyWhenBodyWasRead) {
   const std::string bytes = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
   {
     SCOPED_TRACE("body left unread");
-    Session session(bytes, ScriptedPeer::kHoldOpen);
+    Session session(bytes, kHoldOpen);
     session.ReadHead();
     EXPECT_FALSE(session.response.ConnectionReusable());
   }
   {
     SCOPED_TRACE("no body stream, as for HEAD");
-    Session session(bytes, ScriptedPeer::kHoldOpen);
+    Session session(bytes, kHoldOpen);
     session.response.SetBodyStream(nullptr);
     session.ReadHead();
     session.response.ReadBody();
     EXPECT_FALSE(session.response.ConnectionReusable());
   }
+  for (Pieces pieces : {Pieces::Whole(), Pieces::Of(1)}) {
+    SCOPED_TRACE("a second response glued to the first, " + pieces.Name());
+    Session session({bytes + "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nevil"}, kHoldOpen, pieces);
+    session.ReadHead();
+    session.response.ReadBody();
+    session.client.CheckForGracefulDisconnect(false);
+    EXPECT_FALSE(session.response.ConnectionReusable());
+  }
   {
     SCOPED_TRACE("101 hands the connection to another protocol");
-    Session session("HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", ScriptedPeer::kHoldOpen);
+    Session session("HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", kHoldOpen);
     session.ReadHead();
     session.response.ReadBody();
     EXPECT_FALSE(session.response.ConnectionReusable());
@@ -264,7 +330,7 @@ TEST(TNetHTTPResponse, AppliesKeepAliveRuleOfClientVersion) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.head);
-    Session session(std::string(c.head) + "Content-Length: 0\r\n\r\n", ScriptedPeer::kHoldOpen, c.client);
+    Session session(std::string(c.head) + "Content-Length: 0\r\n\r\n", kHoldOpen, c.client);
     session.ReadHead();
     EXPECT_EQ(c.reusable, session.response.ConnectionReusable());
     EXPECT_EQ(c.status_version, session.response.StatusVersion());
@@ -276,7 +342,7 @@ TEST(TNetHTTPResponse, SkipsInterimAnswers) {
       "HTTP/1.1 100 Continue\r\n\r\n"
       "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n"
       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
-      ScriptedPeer::kHoldOpen);
+      kHoldOpen);
   session.ReadHead();
   session.response.ReadBody();
   EXPECT_EQ(200, session.response.StatusCode());
@@ -286,7 +352,7 @@ TEST(TNetHTTPResponse, SkipsInterimAnswers) {
 
 TEST(TNetHTTPResponse, KeepsHeaderLinesAsReceived) {
   Session session("HTTP/1.1 200 OK\r\nX-Long: a\r\n  b\r\nServer: s\r\nContent-Length: 0\r\n\r\n",
-                  ScriptedPeer::kHoldOpen);
+                  kHoldOpen);
   session.ReadHead();
   ASSERT_EQ(4, session.response.WireHeaders().Count());
   EXPECT_EQ("  b", session.response.WireHeaders().Strings(1));
@@ -297,7 +363,7 @@ TEST(TNetHTTPResponse, KeepsHeaderLinesAsReceived) {
 TEST(TNetHTTPResponse, TakesHeadCutByCloseAsRead) {
   for (const char* tail : {"", "X-Partial: no line end"}) {
     SCOPED_TRACE(tail);
-    Session session(std::string("HTTP/1.1 302 Found\r\nLocation: /next\r\n") + tail, ScriptedPeer::kClose);
+    Session session(std::string("HTTP/1.1 302 Found\r\nLocation: /next\r\n") + tail, kClose);
     session.ReadHead();
     EXPECT_EQ("/next", session.response.Location());
     EXPECT_FALSE(session.client.Connected());
@@ -306,7 +372,7 @@ TEST(TNetHTTPResponse, TakesHeadCutByCloseAsRead) {
 }
 
 TEST(TNetHTTPResponse, StatusLineCutByCloseFails) {
-  Session session("HTTP/1.1 20", ScriptedPeer::kClose);
+  Session session("HTTP/1.1 20", kClose);
   EXPECT_THROW(session.response.ReadStatusLine(), ENetConnClosedGracefully);
 }
 
@@ -319,14 +385,14 @@ TEST(TNetHTTPResponse, BoundsResponseHead) {
     endless_interims += "HTTP/1.1 103 Early Hints\r\n" + line + "\r\n";
   }
   for (const std::string* bytes : {&endless_head, &endless_interims}) {
-    Session session(*bytes, ScriptedPeer::kHoldOpen);
+    Session session(*bytes, kHoldOpen);
     EXPECT_THROW(session.ReadHead(), ENetHTTPHeadTooLarge);
     EXPECT_FALSE(session.client.Connected());
   }
   {
     // A connection without a line limit of its own still gets one.
     Session session("HTTP/1.1 200 OK\r\nX-Endless: " + std::string(2 * kMaxResponseHeadBytes, 'e'),
-                    ScriptedPeer::kHoldOpen);
+                    kHoldOpen);
     session.client.SetMaxLineLength(0);
     session.response.ReadStatusLine();
     EXPECT_THROW(session.response.ReadResponseHead(), ENetReadLnMaxLineLengthExceeded);
@@ -334,22 +400,22 @@ TEST(TNetHTTPResponse, BoundsResponseHead) {
   // The bound is for one response: many of them on one connection are fine.
   std::string many;
   for (int i = 0; i < 1200; ++i) many += "HTTP/1.1 200 OK\r\n" + line + "Content-Length: 0\r\n\r\n";
-  Session session(many, ScriptedPeer::kHoldOpen);
+  Session session(many, kHoldOpen);
   for (int i = 0; i < 1200; ++i) session.ReadHead();
   EXPECT_TRUE(session.response.ConnectionReusable());
 }
 
 TEST(TNetHTTPResponse, DrainsBodyWithoutTouchingBodyStream) {
-  Session session(
-      "HTTP/1.1 301 Moved\r\nTransfer-Encoding: chunked\r\n\r\n4\r\ngone\r\n0\r\n\r\n"
-      "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nhere",
-      ScriptedPeer::kHoldOpen);
+  Session session(std::vector<std::string>{"HTTP/1.1 301 Moved\r\nTransfer-Encoding: chunked\r\n\r\n4\r\ngone\r\n0\r\n\r\n",
+                   "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nhere"},
+                  kHoldOpen);
   session.body.WriteBuffer("kept");
   session.ReadHead();
   session.response.DrainBody();
   EXPECT_EQ(&session.body, session.response.BodyStream());
   EXPECT_EQ("kept", session.Body());
   EXPECT_TRUE(session.response.ConnectionReusable());
+  session.Prompt();
   session.ReadHead();
   session.response.ReadBody();
   EXPECT_EQ("kepthere", session.Body());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "auth/basic_authentication.h"
+#include "coders/encoder.h"
 #include "http/proxy_connection_info.h"
 #include "rtl/exceptions.h"
 #include "support/zone_scope.h"
@@ -145,6 +146,33 @@ TEST(TNetRequestHeaderInfo, BasicAuthenticationCreatesAndKeepsAScheme) {
   request.SetAuthenticator(nullptr);
   request.ComposeHeaders();
   EXPECT_EQ(-1, request.WireHeaders().FindName("Authorization"));
+}
+
+TEST(TNetRequestHeaderInfo, CredentialsOfAnyLengthTravelWhole) {
+  // Past the header list's fold width of 78, and with blanks at both ends.
+  const std::string user = " " + std::string(150, 'u') + " x";
+  const std::string password = std::string(300, 'p') + " y ";
+  const std::string expected = "Basic " + TNetEncoder::EncodeText<TNetEncoderMIME>(user + ":" + password);
+
+  TNetRequestHeaderInfo request;
+  request.SetUsername(user);
+  request.SetPassword(password);
+  request.SetBasicAuthentication(true);
+  request.ComposeHeaders();
+  EXPECT_EQ(expected, request.WireHeaders().GetValue("Authorization"));
+
+  TNetProxyConnectionInfo proxy;
+  proxy.SetProxyUsername(user);
+  proxy.SetProxyPassword(password);
+  proxy.SetBasicAuthentication(true);
+  proxy.ComposeHeaders(request.WireHeaders());
+  EXPECT_EQ(expected, request.WireHeaders().GetValue("Proxy-Authorization"));
+  ASSERT_NE(nullptr, proxy.Authenticator());
+  EXPECT_EQ(password, proxy.Authenticator()->Password());
+  // A request's lines are never folded.
+  for (const std::string& line : request.WireHeaders().Lines()) {
+    EXPECT_FALSE(TNetHeaderList::IsContinuationLine(line)) << line;
+  }
 }
 
 TEST(TNetRequestHeaderInfo, ClearRestoresDefaultsAndKeepsTheRest) {

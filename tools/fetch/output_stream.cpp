@@ -63,8 +63,10 @@ int64_t TFetchOutputStream::Seek(int64_t offset, rtl::TSeekOrigin origin) {
 void TFetchOutputStream::WriteText(std::string_view text) { Put(text.data(), text.size()); }
 
 void TFetchOutputStream::Put(const void* bytes, size_t count) {
-  if (buffer_.size() + count > kOutputBufferSize) Flush();
-  if (count >= kOutputBufferSize / 2) {
+  // A large piece goes out on its own, but only after the bytes before it.
+  const bool large = count >= kOutputBufferSize / 2;
+  if (large || buffer_.size() + count > kOutputBufferSize) Flush();
+  if (large) {
     WriteThrough(bytes, count);
     return;
   }

@@ -3,10 +3,16 @@
 #include <time.h>
 
 #include <chrono>
+#include <mutex>
 
 namespace meridian::platform {
 
 bool LocalUtcOffset(int64_t unix_seconds, int32_t& offset_seconds) {
+  // tzset re-reads TZ and frees and rebuilds the C library's zone state;
+  // clients on several threads ask for the offset at once (each response's
+  // date, each cookie expiry), so the zone is read by one thread at a time.
+  static std::mutex zone_mutex;
+  std::lock_guard lock(zone_mutex);
   tzset();
   const time_t t = static_cast<time_t>(unix_seconds);
   struct tm local {};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fetches pages from a loopback HTTP server through real SOCKS proxies: dante
-# as a SOCKS 4 and SOCKS 5 proxy, microsocks as a SOCKS 5 proxy that asks for a
+# Fetches pages from loopback HTTP servers (Python's http.server, and nginx for
+# files of every size around the client's buffer sizes) through real SOCKS
+# proxies: dante as a SOCKS 4 and SOCKS 5 proxy, microsocks as a SOCKS 5 proxy that asks for a
 # user name and password. meridian-fetch must write what curl writes through
 # the same proxy and end with the same exit code.
 # Usage: real_proxies.sh MERIDIAN_FETCH. Exit 77 (skipped) when a proxy cannot
@@ -9,14 +10,17 @@ set -euo pipefail
 
 fetch=$1
 root=$(cd "$(dirname "$0")/../../.." && pwd)
+source "$root/tests/fetch/boundary_files.sh"
+source "$root/tests/fetch/nginx_conf.sh"
 
 have_all() {
-  command -v danted && command -v microsocks && command -v curl && command -v python3
+  command -v danted && command -v microsocks && command -v curl && command -v python3 &&
+    { command -v nginx || [[ -x /usr/sbin/nginx ]]; }
 } >/dev/null
 if ! have_all; then
   if [[ $(id -u) -eq 0 ]]; then "$root/scripts/install-deps.sh" >/dev/null 2>&1 || true; fi
   if ! have_all; then
-    echo "skipped: danted, microsocks, curl or python3 cannot be installed"
+    echo "skipped: danted, microsocks, nginx, curl or python3 cannot be installed"
     exit 77
   fi
 fi
@@ -50,9 +54,17 @@ wait_for_port() {
 mkdir "$work/site"
 printf 'hello through the proxy\n' >"$work/site/index.html"
 head -c 300000 /dev/urandom >"$work/site/big.bin"
+boundary_files "$work/site/sizes"
 
 http_port=$(free_port)
 (cd "$work/site" && exec python3 -m http.server --bind 127.0.0.1 "$http_port") >"$work/http.log" 2>&1 &
+pids+=($!)
+
+# nginx serves the same site for the files of every size.
+nginx_port=$(free_port)
+mkdir "$work/nginx"
+nginx_conf "$work/nginx" "$nginx_port" "$work/site" "access_log off;" ""
+"$(command -v nginx || echo /usr/sbin/nginx)" -c "$work/nginx/nginx.conf" -p "$work/nginx" 2>>"$work/nginx/error.log" &
 pids+=($!)
 
 dante_port=$(free_port)
@@ -78,10 +90,12 @@ microsocks -i 127.0.0.1 -p "$auth_port" -u fred -P 'se:cret' >"$work/microsocks.
 pids+=($!)
 
 wait_for_port "$http_port"
+wait_for_port "$nginx_port"
 wait_for_port "$dante_port"
 wait_for_port "$auth_port"
 
 failures=0
+mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
 # check NAME URL OPTION... : the same output and exit code from both clients.
 check() {
   local name=$1 url=$2
@@ -96,7 +110,7 @@ check() {
   if [[ $ours -ne $theirs ]]; then
     echo "FAIL $name: exit code $ours, curl $theirs"
     failures=$((failures + 1))
-  elif ! cmp -s "$work/ours" "$work/theirs"; then
+  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
     echo "FAIL $name: output differs from curl's"
     failures=$((failures + 1))
   else
@@ -110,6 +124,13 @@ for url in "$page" "$big"; do
   check "SOCKS 4 $url" "$url" --socks4 "127.0.0.1:$dante_port"
   check "SOCKS 5 $url" "$url" --socks5-hostname "127.0.0.1:$dante_port"
   check "SOCKS 5 with password $url" "$url" --socks5-hostname "127.0.0.1:$auth_port" --proxy-user 'fred:se:cret'
+done
+# Every size around the client's buffer sizes, with and without the head,
+# from nginx through dante; the head's Date line is masked.
+for size in "${BOUNDARY_SIZES[@]}"; do
+  url="http://127.0.0.1:$nginx_port/sizes/size-$size.bin"
+  check "SOCKS 5 file of $size bytes" "$url" --socks5-hostname "127.0.0.1:$dante_port"
+  check "SOCKS 5 file of $size bytes with head" "$url" -i --socks5-hostname "127.0.0.1:$dante_port"
 done
 # Refusals end with the same exit code: a wrong password, a target the proxy
 # cannot reach, and SOCKS 4A, which dante does not speak.
