@@ -1,9 +1,10 @@
 // The content update check of the launcher's form.
+#include <algorithm>
 #include <memory>
 
 #include "http/http_client.h"
 #include "launcher/constants.h"
-#include "launcher/download_deadline.h"
+#include "launcher/exceptions.h"
 #include "launcher/form.h"
 #include "launcher/launcher_state.h"
 #include "launcher/update_list.h"
@@ -13,18 +14,30 @@ namespace meridian::launcher {
 
 namespace {
 
+// The update list as it arrives, refused once it would outgrow the byte
+// limit, so that a server cannot fill memory before the deadline comes. The
+// head before it has the response reader's own bound.
+class TBoundedListStream : public rtl::TMemoryStream {
+ public:
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (Position() + count > kDownloadByteLimit) throw EDownloadTooLarge();
+    return rtl::TMemoryStream::Write(buffer, count);
+  }
+  // A body announced longer than the limit is refused before any of it.
+  void SetSize(int64_t size) override {
+    if (size > kDownloadByteLimit) throw EDownloadTooLarge();
+    rtl::TMemoryStream::SetSize(size);
+  }
+};
+
 // One GET of `url` through `client`, which keeps the library's defaults apart
-// from the time bound: the deadline sets its ReadTimeout before the connect
-// and after every block received.
+// from the time bound: the whole download, connect included, ends within
+// `time_limit` ms whatever the server does.
 std::string DownloadList(net::TNetHTTP& client, const std::string& url, int32_t time_limit) {
-  TDownloadDeadline deadline(time_limit, kDownloadByteLimit);
-  deadline.Arm(client);
-  client.SetIntercept(&deadline);
-  struct Detach {
-    net::TNetHTTP& client;
-    ~Detach() { client.SetIntercept(nullptr); }
-  } detach{client};
-  return client.Get(url);
+  client.SetDeadline(net::TNetDeadline::In(std::max(time_limit, 1)));
+  TBoundedListStream list;
+  client.Get(url, list);
+  return list.DataString();
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class TFetchSession {
   std::unique_ptr<TFetchHTTP> http_;
   std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
-  std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
+  std::unique_ptr<TFetchDeadline> deadline_;
   std::unique_ptr<rtl::TStream> upload_;
   int32_t connect_timeout_ms_ = 0;
   int32_t read_timeout_ms_ = 0;
