@@ -103,7 +103,7 @@ void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, c
 
   if (deadline.IsSet()) {
     const int32_t left = std::max(deadline.Left(), 1);
-    if (timeout == -1 || timeout == 0 || timeout < -1 || timeout > left) timeout = left;
+    if (timeout <= 0 || timeout > left) timeout = left;
   }
   if (timeout == -1 || timeout == 0 || timeout < -2) {
     if (TNetAntiFreezeBase::ShouldUse()) {

@@ -147,7 +147,7 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
     if (deadline_.IsSet()) {
       const int32_t left = deadline_.Left();
       if (left == 0) DeadlineReached();
-      if (wait == -2 || wait > left) {
+      if (wait == -2 || wait >= left) {
         wait = left;
         cut = true;
       }

@@ -17,6 +17,7 @@
 #include "http/scripted_peer.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "support/scripted_stream.h"
 
 namespace meridian::net {
 namespace {
@@ -159,6 +160,30 @@ TEST(TNetHTTPDeadline, AReadTimeoutStrikesBeforeALaterDeadline) {
   EXPECT_THROW(http.Get("http://127.0.0.1:" + std::to_string(peer.Port()) + "/"), ENetReadTimeout);
   EXPECT_LT(Clock::now() - start, milliseconds(2000));
   EXPECT_FALSE(http.Deadline().Passed());
+}
+
+// Where timing is not the point: the deadline reaches the I/O handler, and
+// once it has passed the next step fails at once, sending nothing, and closes
+// a kept-alive connection.
+TEST(TNetHTTPDeadline, APassedDeadlineFailsTheNextStepAtOnce) {
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi";
+  testing::ScriptedStream stream({{{ok, ok}, true}});
+  TNetHTTP http;
+  http.SetIOHandler(&stream);
+  EXPECT_EQ("hi", http.Get("http://a.test/"));
+  EXPECT_FALSE(stream.Deadline().IsSet());
+  EXPECT_TRUE(http.Connected());
+
+  http.SetDeadline(TNetDeadline::In(0));
+  EXPECT_TRUE(stream.Deadline().IsSet());
+  const int64_t sends = stream.Operations(testing::ScriptedStream::opSend);
+  EXPECT_THROW(http.Get("http://a.test/"), ENetReadTimeout);
+  EXPECT_EQ(sends, stream.Operations(testing::ScriptedStream::opSend));
+  EXPECT_FALSE(http.Connected());
+
+  http.SetDeadline(TNetDeadline());
+  EXPECT_FALSE(stream.Deadline().IsSet());
+  http.SetIOHandler(nullptr);
 }
 
 TEST(TNetDeadline, NoneNeverPassesAndTheEarlierOfTwoWins) {
