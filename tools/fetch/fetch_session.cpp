@@ -154,7 +154,7 @@ void TFetchSession::Configure() {
   // far below the memory a body may not take.
   http.SetRecvBufferSize(kReceiveBlockSize);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
-    auto* manager = new net::TNetCookieManager(http_.get());  // owned by the client as a component
+    auto* manager = rtl::MakeOwned<net::TNetCookieManager>(http);
     http.SetCookieManager(manager);
     if (!options_.cookie_file.empty()) LoadCookieFile(options_.cookie_file, *manager);
   }
@@ -298,10 +298,10 @@ void TFetchSession::ConfigureCredentials() {
 // default instead of doubling it; "Name:" with no value removes it. Other
 // lines are sent as they are.
 void TFetchSession::ConfigureSocks() {
-  // The client's own I/O handler lives for one connection only; this one,
-  // owned by the client as a component, keeps the SOCKS settings for every
-  // connection of the run.
-  auto* handler = new net::TNetIOHandlerSocket(http_.get());
+  // The client's own I/O handler lives for one connection only; this one
+  // keeps the SOCKS settings for every connection of the run.
+  socks_handler_ = std::make_unique<net::TNetIOHandlerSocket>();
+  net::TNetIOHandlerSocket* handler = socks_handler_.get();
   handler->OnStatus = [this, handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
     // The client gives the handshake its connect time-out; each reply of the
     // proxy is a read, so it also waits no longer than the read time-out.
