@@ -128,7 +128,7 @@ const char* HTTPMethodWord(TNetHTTPMethod method) {
 TNetCustomHTTP::TNetCustomHTTP(rtl::TComponent* owner)
     : TNetTCPClient(owner),
       target_uri_(std::make_unique<TNetURI>()),
-      exchange_(std::make_unique<TNetHTTPProtocol>(this)),
+      exchange_(std::make_unique<TNetHTTPProtocol>(*this, [this] { return protocol_version_; })),
       proxy_params_(std::make_unique<TNetProxyConnectionInfo>()) {
   SetPort(80);
   proxy_params_->Clear();
@@ -184,20 +184,6 @@ void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation op
   if (operation == rtl::opRemove && component == authentication_manager_) authentication_manager_ = nullptr;
 }
 
-int32_t TNetCustomHTTP::ReadFromStack(bool raise, int32_t timeout, bool raise_on_timeout) {
-  if (read_end_) {
-    const int64_t left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(*read_end_ - std::chrono::steady_clock::now()).count();
-    if (left <= 0) {
-      if (raise_on_timeout) throw ENetReadTimeout();
-      return -1;
-    }
-    const int32_t wait = timeout == -1 ? (ReadTimeout() == 0 ? -2 : ReadTimeout()) : timeout;
-    if (wait == -2 || wait > left) timeout = static_cast<int32_t>(left);
-  }
-  return TNetTCPClient::ReadFromStack(raise, timeout, raise_on_timeout);
-}
-
 bool TNetCustomHTTP::OfferRedirect(std::string& location, TNetHTTPMethod& method, int32_t redirect_count) {
   bool handled = HandleRedirects();
   if (OnRedirect) {
@@ -227,17 +213,14 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
       ResolveTarget(request);
       OpenExchange(request, response);
       ReadResponseHead(response);
-      switch (exchange_->DecideNextStep()) {
-        case nsRetryAuth:
+      switch (FinishPass(request, response)) {
+        case peRetryAuth:
           --redirect_count_;  // an authentication pass does not count
           // The answer goes to the URL that challenged, which after a
           // redirect is not the one the caller gave.
           request.SetTarget(target_uri_->ComposeURI({}));
           break;
-        case nsReadAndFollow:
-          response.ReadBody();
-          [[fallthrough]];
-        case nsFollow:
+        case peFollow:
           if (body != nullptr) {
             body->SetSize(start);
             body->SetPosition(start);
@@ -250,10 +233,10 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             proxy_auth_attempts_ = 0;
           }
           break;
-        case nsDone:
+        case peDone:
           done = true;
           break;
-        case nsUndecided:
+        case peUndecided:
           throw ENetHTTPUndefinedSituation();
       }
     }
@@ -426,7 +409,7 @@ void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& re
 }
 
 void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
-  TNetHTTPProtocol tunnel(this);
+  TNetHTTPProtocol tunnel(*this, [this] { return protocol_version_; });
   TNetHTTPRequest& connect = tunnel.Request();
   TNetHTTPResponse& answer = tunnel.Response();
   connect.SetUserAgent(request.UserAgent());
@@ -455,7 +438,7 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
       StoreCookies(answer);
     }
     if (answer.StatusCode() == 200) break;
-    tunnel.DecideNextStep();
+    FinishPass(connect, answer);
     if (round >= max_rounds) throw ENetHTTPTunnelRefused();
   }
   SetTLSPassThrough(false);

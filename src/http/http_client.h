@@ -2,11 +2,9 @@
 // request, follows redirects when asked to, and reads the body into a stream.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "auth/authentication.h"
@@ -60,7 +58,9 @@ enum TNetErrorPageUse : uint8_t {
 // allow it. Owns its request and response records, its target URI, its proxy
 // settings and a cookie store that it created itself; the streams given to a
 // request are the caller's. Used by one thread at a time; every call blocks
-// until the exchange ends or the connection's ReadTimeout strikes.
+// until the exchange ends, the connection's ReadTimeout strikes or its
+// Deadline passes (which bounds the whole call, connect and redirects
+// included).
 class TNetCustomHTTP : public TNetTCPClient {
  public:
   explicit TNetCustomHTTP(rtl::TComponent* owner = nullptr);
@@ -215,16 +215,19 @@ class TNetCustomHTTP : public TNetTCPClient {
   void SetProxyAuthAttempts(int32_t attempts) { proxy_auth_attempts_ = attempts; }
 
   void Notification(rtl::TComponent* component, rtl::TOperation operation) override;
-  // While a body nobody will see is read, every wait is cut to the time left
-  // for that read, and once it is spent the read times out at once.
-  int32_t ReadFromStack(bool raise = true, int32_t timeout = -1, bool raise_on_timeout = true) override;
   // After the connection's own hook: a request authenticator that has gone
   // through all its steps goes to the AuthenticationManager (when attached)
   // with TargetURI and is dropped; the proxy's authenticator is reset.
   void DoOnDisconnected() override;
 
  private:
-  friend class TNetHTTPProtocol;
+  // How a pass of the request loop ends.
+  enum TPassEnd : uint8_t {
+    peDone,       // the final answer is read
+    peFollow,     // another pass: a redirect, or an answered challenge whose connection is gone
+    peRetryAuth,  // another pass on the same connection with the answer to a challenge
+    peUndecided,  // a 2xx whose connection is gone before its body
+  };
 
   void ResolveTarget(TNetHTTPRequest& request);
   TNetHTTPRoute ChooseRoute();
@@ -236,6 +239,19 @@ class TNetCustomHTTP : public TNetTCPClient {
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
   void StoreCookies(TNetHTTPResponse& response);
   void FinishRequest();
+  TNetHTTPStepLimits StepLimits(const TNetHTTPRequest& request) const;
+  // Acts on the decision about the head just read: offers redirects, answers
+  // challenges, and reads, drains or skips the body accordingly.
+  TPassEnd FinishPass(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  // Raises ENetHTTPProtocolException for the status in hand, its page read
+  // as ErrorPageUse asks.
+  [[noreturn]] void FailWithStatus(TNetHTTPResponse& response);
+  // Reads a body nobody will see, within 64 KiB and the drain time; past
+  // either the connection is closed instead. Read failures only cost the
+  // connection, except a time-out of the caller's own, which is raised.
+  void DrainQuietly(TNetHTTPResponse& response);
+  // Reads the body into the response's BodyStream in one work frame.
+  void ReadFinalBody(TNetHTTPResponse& response);
   // Lets the request's credentials go to the current target: the program
   // answered its challenge.
   void TrustCredentialsForTarget();
@@ -260,8 +276,6 @@ class TNetCustomHTTP : public TNetTCPClient {
   std::unique_ptr<TNetURI> target_uri_;
   std::unique_ptr<TNetHTTPProtocol> exchange_;
   std::unique_ptr<TNetProxyConnectionInfo> proxy_params_;
-  // The end of the read of a drained body or an error page; none otherwise.
-  std::optional<std::chrono::steady_clock::time_point> read_end_;
 
   // Where the request's own credentials belong ("scheme://host:port", lower
   // case): the target of the caller's URL. Authorization and the caller's

@@ -14,8 +14,6 @@ class TStream;
 
 namespace meridian::net {
 
-class TNetCustomHTTP;
-
 enum TNetHTTPMethod : uint8_t { hmHead, hmGet, hmPost, hmOptions, hmTrace, hmPut, hmDelete, hmConnect };
 
 enum TNetHTTPOption : uint8_t { hoInProcessAuth, hoKeepOrigProtocol, hoForceEncodeParams };
@@ -25,9 +23,6 @@ using TNetHTTPOptions = rtl::TSet<TNetHTTPOption>;
 // or through a CONNECT tunnel of an HTTP proxy with TLS inside it.
 enum TNetHTTPRoute : uint8_t { rtDirect, rtTLS, rtProxy, rtTLSProxy };
 
-// What the exchange does after a response head has been read.
-enum TNetHTTPNextStep : uint8_t { nsFollow, nsDone, nsUndecided, nsReadAndFollow, nsRetryAuth };
-
 // The method word of the request line, with its trailing blank ("GET ").
 const char* HTTPMethodWord(TNetHTTPMethod method);
 
@@ -36,12 +31,7 @@ const char* HTTPMethodWord(TNetHTTPMethod method);
 // the upload stream is the caller's.
 class TNetHTTPRequest : public TNetRequestHeaderInfo {
  public:
-  // REQUIRES: `client` outlives the record.
-  explicit TNetHTTPRequest(TNetCustomHTTP* client) : client_(client) {}
-
   std::string ClassName() const override { return "TNetHTTPRequest"; }
-
-  TNetCustomHTTP* Client() const { return client_; }
 
   // The request target of the request line: the caller's URL at first, then
   // the resolved path, document and query (or the absolute URL through a
@@ -62,7 +52,6 @@ class TNetHTTPRequest : public TNetRequestHeaderInfo {
   void SetRoute(TNetHTTPRoute route) { route_ = route; }
 
  private:
-  TNetCustomHTTP* client_;
   std::string target_;
   TNetHTTPMethod method_ = hmGet;
   rtl::TStream* upload_stream_ = nullptr;

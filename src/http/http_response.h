@@ -50,8 +50,6 @@ class TNetHTTPResponse : public TNetResponseHeaderInfo {
 
   std::string ClassName() const override { return "TNetHTTPResponse"; }
 
-  TNetTCPConnection* Client() const { return client_; }
-
   // The first line of the response as received. Setting it also sets
   // StatusCode.
   const std::string& StatusLine() const { return status_line_; }

@@ -1,9 +1,9 @@
 // The content update check of the launcher's form.
+#include <algorithm>
 #include <memory>
 
 #include "http/http_client.h"
 #include "launcher/constants.h"
-#include "launcher/download_deadline.h"
 #include "launcher/form.h"
 #include "launcher/launcher_state.h"
 #include "launcher/update_list.h"
@@ -35,16 +35,10 @@ class TBoundedMemoryStream : public rtl::TMemoryStream {
 };
 
 // One GET of `url` through `client` into `body`. The client keeps the
-// library's defaults apart from the time bound: the deadline sets its
-// ReadTimeout before the connect and after every block received.
+// library's defaults apart from the time bound: the whole download, connect
+// included, ends within `time_limit` ms whatever the server does.
 void DownloadList(net::TNetHTTP& client, const std::string& url, int32_t time_limit, rtl::TStream& body) {
-  TDownloadDeadline deadline(time_limit, kDownloadByteLimit);
-  deadline.Arm(client);
-  client.SetIntercept(&deadline);
-  struct Detach {
-    net::TNetHTTP& client;
-    ~Detach() { client.SetIntercept(nullptr); }
-  } detach{client};
+  client.SetDeadline(net::TNetDeadline::In(std::max(time_limit, 1)));
   client.Get(url, body);
 }
 

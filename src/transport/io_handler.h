@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "transport/deadline.h"
 #include "transport/net_component.h"
 
 namespace meridian::net {
@@ -32,10 +33,24 @@ class TNetIOHandler : public TNetComponent {
   virtual void Open() {}
   // True when data (or a close) can be read within `timeout` ms (-2: no limit).
   virtual bool Readable(int32_t timeout) = 0;
+  // True when a send can take bytes within `timeout` ms (-2: no limit).
+  // Default: true (the send itself then waits).
+  virtual bool Writable(int32_t /*timeout*/) { return true; }
   // Receives or sends at most `length` bytes; the count, 0 at a close by the
   // peer, or -1 on failure (the socket stack holds the code).
   virtual int32_t Recv(void* buffer, int32_t length) = 0;
+  // While a deadline is set, Send takes only what the transport accepts
+  // without waiting: the caller waits through Writable, cut to the time left.
   virtual int32_t Send(const void* buffer, int32_t length) = 0;
+
+  // The deadline of the connection that uses the handler, given by it; a
+  // handler's own waits (a proxy's handshake, later a TLS handshake) end by
+  // then. Connecting cuts its time-out to the time left. Default: none.
+  const TNetDeadline& Deadline() const { return deadline_; }
+  void SetDeadline(const TNetDeadline& deadline) { deadline_ = deadline; }
+
+ private:
+  TNetDeadline deadline_;
 };
 
 }  // namespace meridian::net

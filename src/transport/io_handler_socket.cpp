@@ -56,6 +56,11 @@ bool TNetIOHandlerSocket::Readable(int32_t timeout) {
   return binding_->Readable(timeout);
 }
 
+bool TNetIOHandlerSocket::Writable(int32_t timeout) {
+  if (binding_ == nullptr) throw ENetConnClosedGracefully();
+  return binding_->Writable(timeout);
+}
+
 int32_t TNetIOHandlerSocket::Recv(void* buffer, int32_t length) {
   if (!Connected()) throw ENetClosedSocket();
   return binding_->Recv(buffer, length, 0);
@@ -63,7 +68,7 @@ int32_t TNetIOHandlerSocket::Recv(void* buffer, int32_t length) {
 
 int32_t TNetIOHandlerSocket::Send(const void* buffer, int32_t length) {
   if (!Connected()) throw ENetClosedSocket();
-  return binding_->Send(buffer, length, 0);
+  return binding_->Send(buffer, length, Deadline().IsSet() ? kMsgDontWait : 0);
 }
 
 void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, const std::string& bound_ip,
@@ -83,14 +88,23 @@ void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, c
   binding_->SetClientPortMax(bound_port_max);
   binding_->Bind();
 
+  // The resolver cannot be interrupted; a deadline that passes before or
+  // during the lookup ends the connect once it returns.
+  const TNetDeadline& deadline = Deadline();
+  if (deadline.Passed()) throw ENetConnectTimeout();
   if (!TNetStack::IsIP(address)) DoStatus(hsResolving, {address});
   binding_->SetPeer(GStack->ResolveHost(address), address_port);
+  if (deadline.Passed()) throw ENetConnectTimeout();
   if (!use_nagle_) {
     const int32_t on = 1;
     binding_->SetSockOpt(kIpProtoTcp, kTcpNoDelay, &on, sizeof on);
   }
   DoStatus(hsConnecting, {binding_->PeerIP()});
 
+  if (deadline.IsSet()) {
+    const int32_t left = std::max(deadline.Left(), 1);
+    if (timeout <= 0 || timeout > left) timeout = left;
+  }
   if (timeout == -1 || timeout == 0 || timeout < -2) {
     if (TNetAntiFreezeBase::ShouldUse()) {
       ConnectWithTimeout(kAntiFreezeConnectTimeout);

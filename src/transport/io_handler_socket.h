@@ -34,15 +34,19 @@ class TNetIOHandlerSocket : public TNetIOHandler {
   // for an unknown host or a failed connect, with or without time-out (raised
   // on the caller's thread as the connect thread raised it);
   // ENetConnectTimeout "Connect timed out." when the time-out
-  // passes (the attempt has ended by then). The caller closes the socket.
+  // passes (the attempt has ended by then). Under a Deadline the time-out is
+  // cut to the time left (a blocking connect becomes a timed one), and a
+  // deadline that passes while the name is resolved is a connect time-out as
+  // well. The caller closes the socket.
   void ConnectClient(const std::string& host, int32_t port, const std::string& bound_ip, int32_t bound_port,
                      int32_t bound_port_min, int32_t bound_port_max, int32_t timeout) override;
   // True while the socket is open.
   bool Connected() override;
   // Makes Binding ready for a new connection (a new one, or the old one reset).
   void Open() override;
-  // Throws ENetConnClosedGracefully when no socket is open.
+  // Throw ENetConnClosedGracefully when no socket is open.
   bool Readable(int32_t timeout) override;
+  bool Writable(int32_t timeout) override;
   // Throw ENetClosedSocket "Disconnected." when no socket is open.
   int32_t Recv(void* buffer, int32_t length) override;
   int32_t Send(const void* buffer, int32_t length) override;

@@ -33,6 +33,8 @@ inline constexpr int32_t kIpProtoTcp = 6;
 // Flags of WSRecv/WSSend and the `how` of WSShutdown.
 inline constexpr int32_t kMsgOob = 1;
 inline constexpr int32_t kMsgPeek = 2;
+// Send or receive only what can go without waiting (else kWSAEWOULDBLOCK).
+inline constexpr int32_t kMsgDontWait = 0x1000;
 inline constexpr int32_t kSdReceive = 0;
 inline constexpr int32_t kSdSend = 1;
 inline constexpr int32_t kSdBoth = 2;

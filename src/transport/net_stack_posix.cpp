@@ -25,8 +25,15 @@ namespace meridian::net {
 static_assert(AF_INET == kAfInet && SOCK_STREAM == kSockStream && SOCK_DGRAM == kSockDgram);
 static_assert(SHUT_RD == kSdReceive && SHUT_WR == kSdSend && SHUT_RDWR == kSdBoth);
 static_assert(MSG_OOB == kMsgOob && MSG_PEEK == kMsgPeek);
+static_assert((kMsgDontWait & (MSG_OOB | MSG_PEEK)) == 0);
 
 namespace {
+
+// The flags of a send or receive as the platform spells them: the out-of-band
+// and peek bits are the same, kMsgDontWait is not.
+int NativeFlags(int32_t flags) {
+  return (flags & ~kMsgDontWait) | ((flags & kMsgDontWait) != 0 ? MSG_DONTWAIT : 0);
+}
 
 // The error of the calling thread's last failed call, in WinSock numbering.
 thread_local int32_t t_platform_error = 0;
@@ -354,7 +361,8 @@ int32_t TNetStackPosix::WSListen(TNetStackSocketHandle socket, int32_t backlog) 
 
 int32_t TNetStackPosix::WSRecv(TNetStackSocketHandle socket, void* buffer, int32_t length, int32_t flags) {
   if (length < 0) return InvalidArgument();
-  const ssize_t count = Retrying([&] { return recv(Fd(socket), buffer, static_cast<size_t>(length), flags); });
+  const ssize_t count =
+      Retrying([&] { return recv(Fd(socket), buffer, static_cast<size_t>(length), NativeFlags(flags)); });
   if (count < 0) return Fail();
   return static_cast<int32_t>(count);
 }
@@ -376,7 +384,7 @@ int32_t TNetStackPosix::WSRecvFrom(TNetStackSocketHandle socket, void* buffer, i
 int32_t TNetStackPosix::WSSend(TNetStackSocketHandle socket, const void* buffer, int32_t length, int32_t flags) {
   if (length < 0) return InvalidArgument();
   const ssize_t count =
-      Retrying([&] { return send(Fd(socket), buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL); });
+      Retrying([&] { return send(Fd(socket), buffer, static_cast<size_t>(length), NativeFlags(flags) | MSG_NOSIGNAL); });
   if (count < 0) return Fail();
   return static_cast<int32_t>(count);
 }

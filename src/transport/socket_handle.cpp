@@ -116,6 +116,13 @@ bool TNetSocketHandle::Readable(int32_t timeout) {
   return readable;
 }
 
+bool TNetSocketHandle::Writable(int32_t timeout) {
+  if (!handle_allocated_) throw ENetConnClosedGracefully();
+  auto list = TNetSocketList::CreateSocketList();
+  list->Add(handle_);
+  return GStack->WSSelect(nullptr, list.get(), nullptr, timeout) == 1;
+}
+
 int32_t TNetSocketHandle::Recv(void* buffer, int32_t length, int32_t flags) {
   return GStack->WSRecv(handle_, buffer, length, flags);
 }

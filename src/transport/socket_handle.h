@@ -56,6 +56,9 @@ class TNetSocketHandle : public rtl::TPersistent {
   // True when data (or the peer's close) can be read within `timeout` ms
   // (-2: no limit). Throws ENetConnClosedGracefully when no socket is open.
   bool Readable(int32_t timeout);
+  // True when a send can take bytes (or would fail at once) within `timeout`
+  // ms (-2: no limit). Throws ENetConnClosedGracefully when no socket is open.
+  bool Writable(int32_t timeout);
   // The platform's result, unchecked.
   int32_t Recv(void* buffer, int32_t length, int32_t flags);
   int32_t Send(const void* buffer, int32_t length, int32_t flags);

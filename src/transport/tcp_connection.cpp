@@ -106,7 +106,19 @@ void TNetTCPConnection::CheckForDisconnect(bool raise, bool ignore_buffer) {
   if (disconnected && raise && (input_buffer_.Size() == 0 || ignore_buffer)) throw ENetConnClosedGracefully();
 }
 
-void TNetTCPConnection::CheckForGracefulDisconnect(bool raise) { ReadFromStack(raise, 1, false); }
+void TNetTCPConnection::CheckForGracefulDisconnect(bool raise) { ReadFromStack(raise, 0, false); }
+
+void TNetTCPConnection::SetDeadline(const TNetDeadline& deadline) {
+  deadline_ = deadline;
+  if (io_handler_ != nullptr) io_handler_->SetDeadline(deadline);
+}
+
+void TNetTCPConnection::DeadlineReached() {
+  // The step was cut short: whatever is left of the exchange on the wire is
+  // of no use, and a later step must not read it as the next answer.
+  Disconnect();
+  throw ENetReadTimeout();
+}
 
 void TNetTCPConnection::ResetConnection() {
   input_buffer_.Clear();
@@ -128,12 +140,24 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
     return 0;
   }
   int32_t n = 0;
-  // A wait without a bound needs no readiness poll: the receive itself blocks
-  // until data or the peer's close arrives. Only an anti-freeze, which runs
-  // between bounded waits, needs the poll then.
-  const bool poll = timeout != -2 || TNetAntiFreezeBase::ShouldUse();
   do {
-    if (poll && !io_handler_->Readable(timeout)) {
+    // Under a deadline each wait takes no longer than the time left.
+    int32_t wait = timeout;
+    bool cut = false;
+    if (deadline_.IsSet()) {
+      const int32_t left = deadline_.Left();
+      if (left == 0) DeadlineReached();
+      if (wait == -2 || wait >= left) {
+        wait = left;
+        cut = true;
+      }
+    }
+    // A wait without a bound needs no readiness poll: the receive itself
+    // blocks until data or the peer's close arrives. Only an anti-freeze,
+    // which runs between bounded waits, needs the poll then.
+    const bool poll = wait != -2 || TNetAntiFreezeBase::ShouldUse();
+    if (poll && !io_handler_->Readable(wait)) {
+      if (cut) DeadlineReached();
       if (raise_on_timeout) throw ENetReadTimeout();
       return -1;
     }
@@ -367,7 +391,14 @@ void TNetTCPConnection::SendBlock(const char* bytes, int64_t count) {
   int64_t sent_total = 0;
   while (sent_total < count) {
     const auto chunk = static_cast<int32_t>(std::min<int64_t>(count - sent_total, std::numeric_limits<int32_t>::max()));
+    if (deadline_.IsSet()) {
+      const int32_t left = deadline_.Left();
+      if (left == 0 || !io_handler_->Writable(left)) DeadlineReached();
+    }
     const int32_t n = io_handler_->Send(bytes + sent_total, chunk);
+    // Under a deadline the handler takes only what fits without waiting; a
+    // full send buffer means waiting for room again.
+    if (n < 0 && deadline_.IsSet() && GStack->WSGetLastError() == kWSAEWOULDBLOCK) continue;
     TNetAntiFreezeBase::DoProcess(false);
     closed_gracefully_ = (n == 0);
     CheckForDisconnect(true, false);
@@ -459,7 +490,10 @@ void TNetTCPConnection::SetIOHandler(TNetIOHandler* handler) {
   DestroyOwnedIOHandler();
   io_handler_ = handler;
   socket_ = dynamic_cast<TNetIOHandlerSocket*>(handler);
-  if (io_handler_ != nullptr) io_handler_->FreeNotification(this);
+  if (io_handler_ != nullptr) {
+    io_handler_->FreeNotification(this);
+    io_handler_->SetDeadline(deadline_);
+  }
 }
 
 bool TNetTCPConnection::FreeIOHandlerOnDisconnect() const { return Owns(io_handler_); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rtl/streams.h"
+#include "transport/deadline.h"
 #include "transport/net_component.h"
 #include "transport/managed_buffer.h"
 #include "transport/rfc_reply.h"
@@ -49,6 +50,14 @@ TNetExceptionClass ExceptionClass() {
 // on its own component list (the one a client makes while connecting) is its
 // own: it ends at Disconnect, or when another handler is set.
 // Time-outs are in ms: -1 means ReadTimeout (0 there: no limit), -2 no limit.
+//
+// A Deadline bounds every blocking step as a whole: connecting (the name
+// lookup, the connect, a proxy's handshake), each wait for data and each
+// send. Each step waits no longer than its own time-out and no longer than
+// the time left; once the deadline has passed the step closes the connection
+// and throws ENetConnectTimeout (while connecting) or ENetReadTimeout (while
+// reading or sending). A per-step time-out that strikes first keeps its own
+// meaning (the connection stays usable after a read time-out).
 // One thread at a time.
 class TNetTCPConnection : public TNetComponent {
  public:
@@ -73,7 +82,8 @@ class TNetTCPConnection : public TNetComponent {
   // ENetConnClosedGracefully when disconnected, `raise` is true and the input
   // buffer is empty or `ignore_buffer` is true.
   virtual void CheckForDisconnect(bool raise = true, bool ignore_buffer = false);
-  // A quick (1 ms) poll that notices a close by the peer. Throws as
+  // Notices a close by the peer that has already arrived, without waiting
+  // (a close still under way is met by the next read). Throws as
   // CheckForDisconnect with `raise`.
   virtual void CheckForGracefulDisconnect(bool raise = true);
   // Empties the input buffer and clears ClosedGracefully.
@@ -206,6 +216,10 @@ class TNetTCPConnection : public TNetComponent {
   void SetMaxLineLength(int32_t length) { max_line_length_ = length; }
   bool ReadLnSplit() const { return read_ln_split_; }
   bool ReadLnTimedOut() const { return read_ln_timed_out_; }
+  // The point after which every blocking step fails (see above); also given
+  // to the I/O handler, now and whenever another is set. Default: none.
+  const TNetDeadline& Deadline() const { return deadline_; }
+  void SetDeadline(const TNetDeadline& deadline);
   // ms; 0 means no limit. Default: 0.
   int32_t ReadTimeout() const { return read_timeout_; }
   void SetReadTimeout(int32_t timeout) { read_timeout_ = timeout; }
@@ -232,11 +246,14 @@ class TNetTCPConnection : public TNetComponent {
   int32_t ReceiveBlock(int32_t& appended);
   void SendBlock(const char* bytes, int64_t count);
   void DestroyOwnedIOHandler();
+  // Closes the connection and throws the time-out of the deadline.
+  [[noreturn]] void DeadlineReached();
   // The lines of one reply, within the reply limits.
   void ReadReply(rtl::TStringList& lines);
 
   bool ascii_filter_ = false;
   bool closed_gracefully_ = false;
+  TNetDeadline deadline_;
   TNetManagedBuffer input_buffer_;
   TNetConnectionIntercept* intercept_ = nullptr;
   TNetIOHandler* io_handler_ = nullptr;

@@ -261,7 +261,7 @@ TEST_F(FetchRun, WhatTheDeadlineCutsIsATimeOutAndErrorPagesAreNeverWaitedForWith
 
 TEST_F(FetchRun, MaxTimeEndsAnUploadThatThePeerNeverReads) {
   // The peer takes the connection and reads nothing: once the socket buffers
-  // are full the send blocks, and only the watchdog can end it.
+  // are full the send waits, and only the deadline ends it.
   net::testing::ScriptedPeer peer({}, net::testing::ScriptedPeer::kHoldOpen);
   WriteFile("big.bin", std::string(32 * 1024 * 1024, 'x'));
   const auto start = std::chrono::steady_clock::now();

@@ -5,18 +5,11 @@
 
 namespace meridian::fetch {
 
-// A TNetHTTP whose check of a kept-alive connection before the next request
-// does not wait: a close by the peer that has arrived is seen at once, and
-// one still under way is met by the request itself (which meridian-fetch
-// then sends once more on a new connection). The inherited check waits a
-// millisecond on every request, which bounds a run of small requests to
-// under a thousand a second.
+// A TNetHTTP that chooses what becomes of error pages as the options ask.
 class TFetchHTTP : public net::TNetHTTP {
  public:
   using net::TNetHTTP::TNetHTTP;
   std::string ClassName() const override { return "TFetchHTTP"; }
-
-  void CheckForGracefulDisconnect(bool raise = true) override { ReadFromStack(raise, 0, false); }
 
   // An error page is output like any body; with -f a status of 400 and above
   // ends the transfer at its head, and the connection with it.

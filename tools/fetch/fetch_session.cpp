@@ -98,9 +98,7 @@ TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std
     : options_(std::move(options)), out_(out), err_(err), write_out_(write_out != nullptr ? *write_out : out) {}
 
 TFetchSession::~TFetchSession() {
-  // The client's last events still reach the deadline and the watch, and the
-  // watchdog must not outlive the socket stack.
-  if (deadline_) deadline_->Stop();
+  // The client's last events still reach the session's members.
   http_.reset();
 }
 
@@ -109,6 +107,9 @@ int32_t TFetchSession::Run() {
   int32_t result = fxOK;
   try {
     Configure();
+    // Every step of every transfer, connects and waits for data and sends
+    // alike, ends by the run's deadline.
+    http_->SetDeadline(deadline_->Point());
     PrepareUpload();
   } catch (const std::exception& e) {
     return Fail(DescribeFailure(e, {}));
@@ -195,23 +196,16 @@ void TFetchSession::WireEvents() {
   // Connecting is bounded by the connect time-out and every later wait by the
   // read time-out: the client connects with its ReadTimeout, so the value is
   // switched as the connection opens and closes.
-  http.SetReadTimeout(deadline_->Bound(connect_timeout_ms_));
+  http.SetReadTimeout(connect_timeout_ms_);
   http.OnStatus = [this](rtl::TComponent*, net::TNetStatus status, const std::string& text) {
     if (options_.verbose) err_ << "* " << text << '\n';
     switch (status) {
       case net::hsConnected:
         connected_in_pass_ = true;
-        if (http_->Socket() != nullptr && http_->Socket()->Binding() != nullptr) {
-          deadline_->Watch(http_->Socket()->Binding()->Handle());
-        }
-        http_->SetReadTimeout(deadline_->Bound(read_timeout_ms_));
-        break;
-      case net::hsDisconnecting:
-        deadline_->Watch(net::kInvalidSocket);
+        http_->SetReadTimeout(read_timeout_ms_);
         break;
       case net::hsDisconnected:
-        deadline_->Watch(net::kInvalidSocket);
-        http_->SetReadTimeout(deadline_->Bound(connect_timeout_ms_));
+        http_->SetReadTimeout(connect_timeout_ms_);
         break;
       default:
         break;
@@ -219,11 +213,6 @@ void TFetchSession::WireEvents() {
   };
   http.OnWork = [this](rtl::TComponent*, net::TWorkMode mode, int64_t) {
     if (mode == net::wmRead) read_in_pass_ = true;
-    if (deadline_->Active()) {
-      if (deadline_->Passed()) throw EFetchError(fxTimedOut, "Operation timed out");
-      // Only ever lowered: the client's own short waits (draining) stay.
-      http_->SetReadTimeout(deadline_->Bound(http_->ReadTimeout()));
-    }
     if (progress_ && mode == net::wmRead) progress_->Update(out_.BodyBytes());
   };
 
@@ -257,7 +246,7 @@ void TFetchSession::ConfigureSocks() {
     if (status == net::hsConnecting) {
       int32_t wait = connect_timeout_ms_;
       if (read_timeout_ms_ > 0 && (wait <= 0 || read_timeout_ms_ < wait)) wait = read_timeout_ms_;
-      handler->SocksInfo()->SetReadTimeout(deadline_->Bound(wait));
+      handler->SocksInfo()->SetReadTimeout(wait);
     }
     if (http_->OnStatus) http_->OnStatus(sender, status, text);
   };
@@ -378,9 +367,6 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
       }
       out_.FireBeforeBody();
     }
-    // The watchdog's shutdown looks like the peer's close to a body read
-    // until the close, and to a drain: what it cut is no success.
-    if (deadline_->Fired()) throw EFetchError(fxTimedOut, "Operation timed out");
   } catch (const std::exception& e) {
     if (http_code == 0 && http_) http_code = std::max(0, http_->Response().StatusCode());
     TFetchFailure failure = DescribeFailure(e, context_);
@@ -405,7 +391,7 @@ void TFetchSession::Perform(const std::string& url) {
     connected_in_pass_ = false;
     read_in_pass_ = false;
     if (upload_) upload_->SetPosition(0);
-    http.SetReadTimeout(deadline_->Bound(reused ? read_timeout_ms_ : connect_timeout_ms_));
+    http.SetReadTimeout(reused ? read_timeout_ms_ : connect_timeout_ms_);
     try {
       http.PerformRequest(static_cast<TNetHTTPMethod>(method_), url, upload_.get(), body);
       return;

@@ -67,7 +67,7 @@ class TFetchSession {
   std::unique_ptr<TFetchHTTP> http_;
   std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
-  std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
+  std::unique_ptr<TFetchDeadline> deadline_;
   std::unique_ptr<rtl::TStream> upload_;
   // With a SOCKS proxy: the I/O handler that keeps its settings for every
   // connection of the run. Not the client's own, so a disconnect leaves it.

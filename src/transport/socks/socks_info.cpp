@@ -83,16 +83,17 @@ void TNetSocksInfo::SendRequest(const std::string& bytes) {
 
 void TNetSocksInfo::ReceiveReply(uint8_t* buffer, size_t count) {
   TNetIOHandlerSocket& handler = Handler();
-  using Clock = std::chrono::steady_clock;
-  const bool bounded = read_timeout_ > 0;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(read_timeout_);
   // A reply may arrive in pieces; the deadline covers the whole of it, so a
   // proxy that trickles bytes cannot hold the connect longer than one wait.
+  // The connection's own deadline, when earlier, ends it sooner.
+  TNetDeadline bound = read_timeout_ > 0 ? TNetDeadline::In(read_timeout_) : TNetDeadline();
+  bound = TNetDeadline::Earlier(bound, handler.Deadline());
+  const bool bounded = bound.IsSet();
   size_t received = 0;
   while (received < count) {
     if (bounded) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0 || !handler.Readable(static_cast<int32_t>(left))) throw ENetReadTimeout();
+      const int32_t left = bound.Left();
+      if (left == 0 || !handler.Readable(left)) throw ENetReadTimeout();
     }
     const int32_t n = handler.Recv(buffer + received, static_cast<int32_t>(count - received));
     if (n < 0) GStack->CheckForSocketError(n);

@@ -1,5 +1,7 @@
 #include "transport/tls/ssl_io_handler_socket.h"
 
+#include <algorithm>
+
 #include "net/exceptions.h"
 
 namespace meridian::net {
@@ -90,12 +92,21 @@ void TNetSSLIOHandlerSocket::BecomePeer(TNetSSLEvents* server, std::shared_ptr<T
 }
 
 int32_t TNetSSLIOHandlerSocket::StepWait(bool handshake) const {
-  // Each step is bounded on its own for now: a handshake step by ReadTimeout,
-  // else by the connect's time-out; a read by ReadTimeout. The library's
-  // overall deadline, when it comes, caps the answer here.
-  if (read_timeout_ > 0) return read_timeout_;
-  if (handshake && connect_timeout_ > 0) return connect_timeout_;
-  return -2;
+  // Each step is bounded on its own: a handshake step by ReadTimeout, else by
+  // the connect's time-out; a read by ReadTimeout. The connection's deadline
+  // caps each wait (at least 1 ms, which never means "no limit").
+  int32_t wait = -2;
+  if (read_timeout_ > 0) {
+    wait = read_timeout_;
+  } else if (handshake && connect_timeout_ > 0) {
+    wait = connect_timeout_;
+  }
+  const TNetDeadline& deadline = Deadline();
+  if (deadline.IsSet()) {
+    const int32_t left = std::max(deadline.Left(), 1);
+    if (wait == -2 || wait > left) wait = left;
+  }
+  return wait;
 }
 
 void TNetSSLIOHandlerSocket::SetPassThrough(bool value) {
