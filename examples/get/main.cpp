@@ -1,5 +1,5 @@
-// get URL: fetches URL, giving each wait for the server 10 seconds, and prints
-// the status and the body's size.
+// get URL: fetches URL within 10 seconds in all (connecting, redirects and
+// reading included) and prints the status and the body's size.
 #include <cstdio>
 
 #include "http/http_client.h"
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   }
   try {
     meridian::net::TNetHTTP http;
-    http.SetReadTimeout(10000);  // ms, for connecting and for each read
+    http.SetDeadline(meridian::net::TNetDeadline::In(10000));  // ms from now
     const std::string body = http.Get(argv[1]);
     std::printf("%d %zu\n", http.Response().StatusCode(), body.size());
     return 0;
