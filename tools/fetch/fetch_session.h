@@ -13,6 +13,7 @@
 
 namespace meridian::net {
 class TNetHTTPResponse;
+class TNetIOHandlerSocket;
 }  // namespace meridian::net
 
 namespace meridian::rtl {
@@ -46,8 +47,11 @@ class TFetchSession {
  private:
   void Configure();
   void ConfigureCredentials();
-  // Gives the client an I/O handler that goes through the SOCKS proxy.
-  void ConfigureSocks();
+  // Has every I/O handler the client makes go through the SOCKS proxy and
+  // speak TLS as the options say.
+  void ConfigureHandlers();
+  void ConfigureSocks(net::TNetIOHandlerSocket& handler);
+  void ConfigureTLS(net::TNetIOHandlerSocket& handler);
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);
