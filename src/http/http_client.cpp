@@ -517,7 +517,11 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
       StoreCookies(answer);
     }
     if (answer.StatusCode() == 200) break;
-    tunnel.DecideNextStep();
+    try {
+      tunnel.DecideNextStep();
+    } catch (const ENetHTTPProtocolException& e) {
+      throw ENetHTTPTunnelStatus(e.ReplyErrorCode(), e.Message(), e.ResponseBody());
+    }
     if (round >= max_rounds) throw ENetHTTPTunnelRefused();
   }
   // The certificate inside the tunnel must be the target's, not the proxy's.

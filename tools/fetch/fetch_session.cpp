@@ -447,6 +447,8 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
         throw EFetchError(fxTooManyRedirects,
                           "Maximum (" + std::to_string(http_->RedirectMaximum() - 1) + ") redirects followed");
       }
+    } catch (const net::ENetHTTPTunnelStatus& e) {
+      throw EFetchError(fxReceiveError, "CONNECT tunnel failed, response " + std::to_string(e.ReplyErrorCode()));
     } catch (const net::ENetHTTPProtocolException& e) {
       // An error status is an answer, not a failure: its page has gone to the
       // output like any body, unless -f asks for the failure instead, in
