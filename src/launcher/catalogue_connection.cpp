@@ -31,4 +31,24 @@ void TCatalogueConnection::Execute(const std::string& sql,
   if (!provider_->Execute(sql, parameters, error)) throw EDatabaseError(error);
 }
 
+void TCatalogueConnection::BeginTrans() {
+  if (!Connected()) throw EDatabaseError("The catalogue connection is not open");
+  std::string error;
+  if (!provider_->BeginTransaction(error)) throw EDatabaseError(error);
+}
+
+void TCatalogueConnection::CommitTrans() {
+  if (!Connected()) throw EDatabaseError("The catalogue connection is not open");
+  std::string error;
+  if (!provider_->Commit(error)) throw EDatabaseError(error);
+}
+
+void TCatalogueConnection::RollbackTrans() {
+  if (!Connected()) throw EDatabaseError("The catalogue connection is not open");
+  std::string error;
+  if (!provider_->Rollback(error)) throw EDatabaseError(error);
+}
+
+bool TCatalogueConnection::InTransaction() const { return provider_->InTransaction(); }
+
 }  // namespace meridian::launcher

@@ -35,9 +35,20 @@ class TCatalogueConnection : public rtl::TComponent {
   // Disconnects; harmless when not connected.
   void Close();
 
-  // Runs `sql` once with `parameters`, committed at once. Throws EDatabaseError
-  // when not connected or with the provider's message when the statement fails.
+  // Runs `sql` once with `parameters`, committed at once unless a transaction
+  // is open. Throws EDatabaseError when not connected or with the provider's
+  // message when the statement fails.
   void Execute(const std::string& sql, const std::vector<platform::TDbParameter>& parameters);
+
+  // A transaction: the statements in it reach the catalogue together at
+  // CommitTrans, or not at all. Closing the connection undoes an open one.
+  // Each throws EDatabaseError when not connected, and with the provider's
+  // message when the provider refuses (BeginTrans inside a transaction,
+  // CommitTrans or RollbackTrans outside one, a commit that cannot be made).
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  bool InTransaction() const;
 
  private:
   std::string connection_string_;

@@ -2,6 +2,7 @@
 // name, address and command line it uses is here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The content server's host is chosen when the launcher is built.
@@ -35,9 +36,17 @@ inline constexpr char kContentServerBaseURL[] = "http://" MERIDIAN_CONTENT_SERVE
 // whatever the server does (answers no connect, stays silent, sends a byte
 // now and then); a download that runs out of time has failed.
 inline constexpr int32_t kDownloadTimeLimit = 15000;
-// The most bytes that the download may receive, headers included; the list
-// holds one short line per module, so this is far beyond any real list.
-inline constexpr int64_t kDownloadByteLimit = 16 * 1024 * 1024;
+// The largest server list the check takes, in bytes and in lines. A real
+// list holds one short line per module, some hundreds of them; a longer one
+// counts as a failed download, so that neither memory nor the number of
+// catalogue statements grows with what a server sends.
+inline constexpr int64_t kUpdateListByteLimit = 1024 * 1024;
+inline constexpr size_t kUpdateListLineLimit = 10000;
+// The most bytes that the download may receive over the connection: a list
+// at its limit, a response head at the client's limit and the framing of a
+// chunked body, with room to spare. Error pages are read in full, so this
+// also bounds what one of them may cost.
+inline constexpr int64_t kDownloadByteLimit = 4 * 1024 * 1024;
 
 // The programs the launcher hands over to, named without a folder.
 inline constexpr char kReaderCommandLine[] = "Veritome2010.exe 5757";

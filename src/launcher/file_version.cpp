@@ -19,12 +19,21 @@ std::string Sub(std::string_view text, int64_t start, int64_t count) {
   return std::string(text.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
 }
 
+// The 1-based position of the first byte `c` in `text`; 0 when there is none.
+int64_t BytePosition(std::string_view text, char c) {
+  const size_t at = text.find(c);
+  return at == std::string_view::npos ? 0 : static_cast<int64_t>(at) + 1;
+}
+
 }  // namespace
 
 TFileVersion ParseVersionLine(std::string_view line) {
+  // The marks are found by plain byte search. No double-byte code page has
+  // "=" or "*" as a trail byte, so only invalid text could tell the two
+  // readings apart.
   const auto length = static_cast<int64_t>(line.size());
-  const auto equals = static_cast<int64_t>(rtl::FirstOccurrence("=", line));
-  const auto asterisk = static_cast<int64_t>(rtl::FirstOccurrence("*", line));
+  const int64_t equals = BytePosition(line, '=');
+  const int64_t asterisk = BytePosition(line, '*');
   TFileVersion entry;
   entry.FileName = Sub(line, 1, equals - 1);
   entry.VersionText = Sub(line, equals + 1, asterisk - equals - 1);

@@ -14,9 +14,10 @@ struct TFileVersion {
   std::string Note;         // text after the first "*"; kept, not used
 };
 
-// Cuts one line (without its line break) into an entry. Never fails: a line
-// without "*" has an empty VersionText and the whole line as its Note; a line
-// without "=" has an empty FileName.
+// Cuts one line (without its line break) into an entry at its first "=" and
+// its first "*" byte, whatever the code page. Never fails: a line without "*"
+// has an empty VersionText and the whole line as its Note; a line without "="
+// has an empty FileName.
 TFileVersion ParseVersionLine(std::string_view line);
 
 // The name under which the catalogue knows the module of `file_name`: every

@@ -9,12 +9,38 @@ namespace meridian::launcher {
 
 TfrmMeridian* frmMeridian = nullptr;
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The Data Source value as the connection string's reader takes it back: as
+// it is, unless a ";" would end it early, a quote at its start would be taken
+// for quoting, or blanks at either end would be trimmed. Then it is enclosed
+// in double quotes, each double quote inside doubled.
+std::string DataSourceValue(std::string_view file) {
+  const bool plain = file.find_first_of(";\"'") == std::string_view::npos &&
+                     (file.empty() || (!IsBlank(file.front()) && !IsBlank(file.back())));
+  if (plain) return std::string(file);
+  std::string quoted = "\"";
+  for (const char c : file) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace
+
 std::string CatalogueConnectionString(std::string_view app_folder) {
   // The folder's bytes reach the provider unchanged: file names on POSIX are
-  // bytes, so no code page conversion applies.
+  // bytes, so no code page conversion applies. The tail begins with the
+  // catalogue's file name, which ends the Data Source value.
+  const std::string_view tail = kConnectionStringTail;
+  const size_t value_end = tail.find(';');
   std::string text = kConnectionStringHead;
-  text += app_folder;
-  text += kConnectionStringTail;
+  text += DataSourceValue(std::string(app_folder) + std::string(tail.substr(0, value_end)));
+  text += tail.substr(value_end);
   return text;
 }
 

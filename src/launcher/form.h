@@ -14,7 +14,9 @@ namespace meridian::launcher {
 
 // The catalogue connection string for a launcher in `app_folder` (which ends
 // in "/"): the fixed head, the folder, the fixed tail naming the catalogue
-// file and its password.
+// file and its password. The Data Source value (folder and file name) is
+// enclosed in double quotes when it holds ";" or a quote or begins or ends
+// with a blank, so that every folder name reaches the provider whole.
 std::string CatalogueConnectionString(std::string_view app_folder);
 
 // The text of the error box for an error with `message`: the message, with "."
@@ -65,8 +67,11 @@ class TfrmMeridian : public rtl::TComponent {
   // with the same FileName (server entries outer, local entries inner, in
   // list order), true when their versions differ. Without a local list every
   // server entry is flagged true. A failed download (any error, including
-  // running out of DownloadTimeLimit) changes nothing and is not reported; the
-  // local list is then not read. Fills ServerVersions and LocalVersions.
+  // running out of DownloadTimeLimit, and a list over kUpdateListByteLimit
+  // bytes or kUpdateListLineLimit lines) changes nothing and is not reported;
+  // the local list is then not read. On an open catalogue the statements are
+  // committed together at the end; when one fails, those before it are
+  // committed and the error escapes. Fills ServerVersions and LocalVersions.
   // Throws EFOpenError or EReadError when the local list exists but cannot
   // be read, and what SetModuleUpdateFlag throws.
   virtual void CheckContentUpdates(const std::string& base_url);

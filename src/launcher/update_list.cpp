@@ -11,6 +11,20 @@ std::vector<std::string> SplitListLines(std::string_view text) {
   return lines.Lines();
 }
 
+size_t CountListLines(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  size_t count = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    ++count;
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return count;
+}
+
 std::vector<TFileVersion> ParseVersionList(std::string_view text) {
   const std::vector<std::string> lines = SplitListLines(text);
   std::vector<TFileVersion> entries(lines.size());

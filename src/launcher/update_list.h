@@ -16,6 +16,10 @@ namespace meridian::launcher {
 // taken as they are: no character set or byte-order mark is interpreted.
 std::vector<std::string> SplitListLines(std::string_view text);
 
+// The number of lines SplitListLines gives for `text`, counted without
+// making them.
+size_t CountListLines(std::string_view text);
+
 // One entry per line of `text` (SplitListLines), element i parsed from line i
 // by ParseVersionLine. Never fails on the text's content.
 std::vector<TFileVersion> ParseVersionList(std::string_view text);

@@ -48,12 +48,24 @@ class TCatalogueProvider {
   virtual bool IsOpen() const = 0;
 
   // Runs `sql` once, with each ":name" marker bound to the parameter of that
-  // name, and commits it at once. Rows the statement may yield are discarded.
-  // On failure (including a marker without a parameter) returns false with
-  // the engine's message in `error`; nothing of the statement is kept then.
+  // name, and commits it at once unless a transaction is open. Rows the
+  // statement may yield are discarded. On failure (including a marker without
+  // a parameter) returns false with the engine's message in `error`; nothing
+  // of the statement is kept then.
   // REQUIRES: open.
   virtual bool Execute(const std::string& sql, const std::vector<TDbParameter>& parameters,
                        std::string& error) = 0;
+
+  // A transaction holds the statements made meanwhile together: others see
+  // them, and they survive the process, only once Commit succeeds; all of
+  // them or none. Each returns false with the engine's message in `error` on
+  // failure. Closing the connection with a transaction open undoes it.
+  // REQUIRES: open; Begin without, Commit and Rollback with a transaction.
+  virtual bool BeginTransaction(std::string& error) = 0;
+  virtual bool Commit(std::string& error) = 0;
+  virtual bool Rollback(std::string& error) = 0;
+  // False when not open.
+  virtual bool InTransaction() const = 0;
 };
 
 // A new, closed provider over the adopted database engine (database_engine.h).

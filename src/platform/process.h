@@ -26,7 +26,8 @@ inline constexpr int32_t kShowWindow = 5;
 // a folder is taken from there; a bare name is looked for in the running
 // executable's own folder first, then in the current folder, then along PATH.
 // The program inherits the current folder, the environment and the standard
-// streams. `show_command` is accepted for the platforms that have windows to
+// streams, but none of the caller's signal settings: every signal has its
+// default disposition and none is blocked. `show_command` is accepted for the platforms that have windows to
 // show and has no effect on POSIX. No child process is left to be reaped.
 // Returns true when the program was started; false when it was not found or
 // could not be run.

@@ -42,8 +42,8 @@ void MakeCatalogue(const std::string& file) {
                "INSERT INTO tblConfig VALUES('A', 0, 'Alpha'), ('B', 1, 'Beta'), ('C', 0, 'Gamma');");
 }
 
-std::string Query(const std::string& file, const std::string& key, const std::string& select) {
-  sqlite3* db = OpenKeyed(file, key, SQLITE_OPEN_READONLY);
+std::string Query(const std::string& file, const std::string& key, const std::string& select, bool writable) {
+  sqlite3* db = OpenKeyed(file, key, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
   std::string rows;
   char* error = nullptr;
   if (sqlite3_exec(db, select.c_str(), CollectRow, &rows, &error) != SQLITE_OK) {

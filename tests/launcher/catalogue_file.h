@@ -14,7 +14,10 @@ void MakeDatabase(const std::string& file, const std::string& key, const std::st
 void MakeCatalogue(const std::string& file);
 
 // The rows `select` yields, each as its columns joined by "|", one per line.
-// An engine error yields "error: " and its message.
-std::string Query(const std::string& file, const std::string& key, const std::string& select);
+// An engine error yields "error: " and its message. Opened for writing when
+// `writable`, as the reader opens the catalogue: the engine then first undoes
+// what a writer that died left half done.
+std::string Query(const std::string& file, const std::string& key, const std::string& select,
+                  bool writable = false);
 
 }  // namespace meridian::testing

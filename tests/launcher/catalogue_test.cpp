@@ -5,10 +5,12 @@
 #include <cstdio>
 
 #include "catalogue_file.h"
+#include "content_server.h"
 #include "launcher/engine_check.h"
 #include "launcher/exceptions.h"
 #include "launcher/form.h"
 #include "launcher/launcher_state.h"
+#include "platform/connection_string.h"
 #include "rtl/streams.h"
 #include "platform/scratch_folder.h"
 
@@ -31,6 +33,34 @@ TEST(CatalogueConnectionString, ComposedExactly) {
       "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=/opt/메리디안 1/Corvane.mdb;"
       "Persist Security Info=True;Jet OLEDB:Database Password=7341",
       CatalogueConnectionString("/opt/메리디안 1/"));
+}
+
+TEST(CatalogueConnectionString, EveryFolderReachesTheProviderWhole) {
+  const std::pair<std::string, std::string> cases[] = {
+      // folder, Data Source as written in the string
+      {"/opt/a b/", "/opt/a b/Corvane.mdb"},
+      {"/opt/a=b/", "/opt/a=b/Corvane.mdb"},
+      {"/opt/a;b/", "\"/opt/a;b/Corvane.mdb\""},
+      {"/opt/a;Jet OLEDB:Database Password=1;x/", "\"/opt/a;Jet OLEDB:Database Password=1;x/Corvane.mdb\""},
+      {"/opt/say \"hi\"/", "\"/opt/say \"\"hi\"\"/Corvane.mdb\""},
+      {"/opt/it's/", "\"/opt/it's/Corvane.mdb\""},
+      {"'q'/", "\"'q'/Corvane.mdb\""},
+      {" lead/", "\" lead/Corvane.mdb\""},
+      {"\tlead/", "\"\tlead/Corvane.mdb\""},
+  };
+  for (const auto& [folder, written] : cases) {
+    const std::string text = CatalogueConnectionString(folder);
+    EXPECT_EQ("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=" + written +
+                  ";Persist Security Info=True;Jet OLEDB:Database Password=7341",
+              text);
+    std::string value;
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Data Source", value)) << folder;
+    EXPECT_EQ(folder + "Corvane.mdb", value);
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Jet OLEDB:Database Password", value)) << folder;
+    EXPECT_EQ("7341", value) << folder;
+    EXPECT_TRUE(platform::ConnectionStringValue(text, "Password", value)) << folder;
+    EXPECT_EQ("", value) << folder;
+  }
 }
 
 TEST(ParamNamesOf, ColonNamesOutsideLiteralsInOrder) {
@@ -165,6 +195,68 @@ TEST_F(Catalogue, LockedCatalogueRaisesInsteadOfWaitingForever) {
   sqlite3_close(other);
   form_.SetModuleUpdateFlag("A", true);
   EXPECT_EQ("A|1|integer|Alpha\nB|1|integer|Beta\nC|0|integer|Gamma\n", Query(CatalogueFile(), "7341", kFlags));
+}
+
+TEST_F(Catalogue, TransactionsReachTheCatalogueWholeOrNotAtAll) {
+  constexpr char kFlagsOnly[] = "SELECT fAppName, fVersion FROM tblConfig ORDER BY 1";
+  MakeCatalogue(CatalogueFile());
+  TCatalogueConnection& connection = form_.ADOConnection2();
+  EXPECT_THROW(connection.BeginTrans(), EDatabaseError);  // not open
+  form_.OpenCatalogue();
+  EXPECT_FALSE(connection.InTransaction());
+  EXPECT_THROW(connection.CommitTrans(), EDatabaseError);  // none open
+
+  connection.BeginTrans();
+  EXPECT_TRUE(connection.InTransaction());
+  form_.SetModuleUpdateFlag("A", true);
+  form_.SetModuleUpdateFlag("B", false);
+  // Another connection sees nothing before the commit.
+  EXPECT_EQ("A|0\nB|1\nC|0\n", Query(CatalogueFile(), "7341", kFlagsOnly));
+  connection.CommitTrans();
+  EXPECT_FALSE(connection.InTransaction());
+  EXPECT_EQ("A|1\nB|0\nC|0\n", Query(CatalogueFile(), "7341", kFlagsOnly));
+
+  connection.BeginTrans();
+  form_.SetModuleUpdateFlag("C", true);
+  connection.RollbackTrans();
+  connection.BeginTrans();
+  form_.SetModuleUpdateFlag("A", false);
+  connection.Close();  // undoes the open transaction
+  EXPECT_EQ("A|1\nB|0\nC|0\n", Query(CatalogueFile(), "7341", kFlagsOnly));
+}
+
+// The update check against the real catalogue, with the statement that fails
+// chosen by the test.
+class TFailingForm : public TfrmMeridian {
+ public:
+  void SetModuleUpdateFlag(const std::string& module_name, bool update_available) override {
+    if (++made == fail_at) throw EDatabaseError("disk I/O error");
+    TfrmMeridian::SetModuleUpdateFlag(module_name, update_available);
+  }
+
+  size_t made = 0;
+  size_t fail_at = 0;  // counting from 1; 0: none
+};
+
+TEST_F(Catalogue, UpdateCheckKeepsTheStatementsMadeBeforeAFailure) {
+  MakeCatalogue(CatalogueFile());
+  folder_.Write("Update_Contents.txt", "A.zip=1*x\nB.zip=1*x\nC.zip=1*x\n");
+  testing::TContentServer server(testing::sbAnswer, testing::OkReply("A.zip=2*x\nB.zip=1*x\nC.zip=2*x\n"));
+  UpdateListName = "Update_Contents.txt";
+  for (const size_t fail_at : {3u, 0u}) {
+    TFailingForm form;
+    form.fail_at = fail_at;
+    form.OpenCatalogue();
+    if (fail_at != 0) {
+      EXPECT_THROW(form.CheckContentUpdates(server.BaseURL()), EDatabaseError);
+      EXPECT_EQ("A|1|integer|Alpha\nB|0|integer|Beta\nC|0|integer|Gamma\n", Query(CatalogueFile(), "7341", kFlags));
+    } else {
+      form.CheckContentUpdates(server.BaseURL());
+      EXPECT_EQ("A|1|integer|Alpha\nB|0|integer|Beta\nC|1|integer|Gamma\n", Query(CatalogueFile(), "7341", kFlags));
+    }
+    EXPECT_FALSE(form.ADOConnection2().InTransaction());
+  }
+  UpdateListName.clear();
 }
 
 }  // namespace

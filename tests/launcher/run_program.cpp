@@ -102,4 +102,48 @@ TProgramRun RunProgram(const std::string& program, const std::string& folder,
   return run;
 }
 
+TBackgroundProgram::TBackgroundProgram(const std::string& program, const std::string& folder,
+                                       const std::vector<std::pair<std::string, const char*>>& environment) {
+  std::vector<std::string> entries = ChangedEnvironment(environment);
+  std::vector<char*> envp;
+  for (std::string& entry : entries) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string path = program;
+  char* argv[] = {path.data(), nullptr};
+  const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null_fd < 0) return;
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(folder.c_str()) != 0 || dup2(null_fd, 0) < 0 || dup2(null_fd, 1) < 0 || dup2(null_fd, 2) < 0) {
+      _exit(126);
+    }
+    execve(path.c_str(), argv, envp.data());
+    _exit(127);
+  }
+  close(null_fd);
+  pid_ = child;
+}
+
+TBackgroundProgram::~TBackgroundProgram() {
+  if (pid_ > 0 && status_ == -1) {
+    Kill();
+    Wait();
+  }
+}
+
+void TBackgroundProgram::Kill() {
+  // Only a program not yet reaped is signalled: its process id is still its own.
+  if (pid_ > 0 && status_ == -1) kill(pid_, SIGKILL);
+}
+
+int TBackgroundProgram::Wait() {
+  if (pid_ > 0 && status_ == -1) {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    status_ = status;
+  }
+  return status_;
+}
+
 }  // namespace meridian::testing

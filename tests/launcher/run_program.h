@@ -22,4 +22,26 @@ struct TProgramRun {
 TProgramRun RunProgram(const std::string& program, const std::string& folder,
                        const std::vector<std::pair<std::string, const char*>>& environment, int run_as = -1);
 
+// A program started without arguments in `folder`, with the environment
+// changed as for RunProgram and its output discarded. Destroying a program
+// that still runs kills it; it is always reaped.
+class TBackgroundProgram {
+ public:
+  TBackgroundProgram(const std::string& program, const std::string& folder,
+                     const std::vector<std::pair<std::string, const char*>>& environment);
+  ~TBackgroundProgram();
+  TBackgroundProgram(const TBackgroundProgram&) = delete;
+  TBackgroundProgram& operator=(const TBackgroundProgram&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  // Ends it with SIGKILL at once (harmless when it has ended already).
+  void Kill();
+  // Waits for it to end; its wait status, or -1 when it was not started.
+  int Wait();
+
+ private:
+  int pid_ = -1;
+  int status_ = -1;
+};
+
 }  // namespace meridian::testing

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -174,7 +175,7 @@ TEST_F(CheckContentUpdates, FailedDownloadChangesNothing) {
       {"redirect", testing::sbAnswer, "HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n"},
       {"dropped", testing::sbAnswer, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + list},
       {"garbage", testing::sbAnswer, "SSH-2.0-x\r\n\r\n"},
-      {"too large", testing::sbAnswer, OkReply(list + std::string(16 * 1024 * 1024, '\n'))},
+      {"too large", testing::sbAnswer, OkReply(list + std::string(5 * 1024 * 1024, '\n'))},
       {"silent", testing::sbSilent, ""},
       {"dripping", testing::sbDrip, ""},
       {"unanswered connect", testing::sbNoAccept, ""},
@@ -189,6 +190,66 @@ TEST_F(CheckContentUpdates, FailedDownloadChangesNothing) {
     EXPECT_EQ(Statements{}, form_.statements) << c.name;
     EXPECT_TRUE(LocalVersions.empty()) << c.name;
     EXPECT_LT(elapsed, std::chrono::seconds(5)) << c.name;
+  }
+}
+
+std::string Repeated(const std::string& text, size_t times) {
+  std::string result;
+  result.reserve(text.size() * times);
+  for (size_t i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+// The body as a chunked reply, in chunks of `chunk` bytes.
+std::string ChunkedReply(const std::string& body, size_t chunk) {
+  std::string reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  char size[32];
+  for (size_t at = 0; at < body.size(); at += chunk) {
+    const std::string piece = body.substr(at, chunk);
+    std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
+    reply += size + piece + "\r\n";
+  }
+  return reply + "0\r\n\r\n";
+}
+
+// A list over 1 MiB or over 10,000 lines is a failed download, however it is
+// framed; one at a bound is taken.
+TEST_F(CheckContentUpdates, ListsOverTheirBoundsAreFailedDownloads) {
+  using namespace std::string_literals;
+  WriteLocalList("A.zip=1*x");
+  const std::string line = "A.zip=2*x\n";
+  const size_t mib = 1024 * 1024;
+  // One line of exactly `bytes` bytes, break included.
+  const auto long_line = [](size_t bytes) { return "A.zip=2*" + std::string(bytes - 9, 'x') + "\n"; };
+  const std::string until_close = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+  const struct {
+    const char* name;
+    std::string reply;
+    size_t statements;
+  } cases[] = {
+      {"lines at the bound", OkReply(Repeated(line, 10000)), 10000},
+      {"lines over the bound", OkReply(Repeated(line, 10001)), 0},
+      {"last line without a break", OkReply(Repeated(line, 10000) + "A.zip=2*x"), 0},
+      {"lines after a zero byte", OkReply(Repeated(line, 10000) + "\0"s + Repeated(line, 10)), 10000},
+      {"empty lines over the bound", OkReply(line + std::string(10000, '\n')), 0},
+      {"bytes at the bound", OkReply(long_line(mib)), 1},
+      {"bytes over the bound", OkReply(long_line(mib + 1)), 0},
+      {"bytes over the bound until close", until_close + long_line(mib + 1), 0},
+      {"bytes at the bound in small chunks", ChunkedReply(long_line(mib), 4096), 1},
+      {"bytes over the bound in one chunk", ChunkedReply(long_line(mib + 1), mib + 1), 0},
+      {"announced length over the bound", "HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\n\r\n" + line, 0},
+  };
+  for (const auto& c : cases) {
+    TContentServer server(testing::sbAnswer, c.reply);
+    form_.statements.clear();
+    EXPECT_NO_THROW(form_.CheckContentUpdates(server.BaseURL())) << c.name;
+    EXPECT_EQ(c.statements, form_.statements.size()) << c.name;
+    if (c.statements > 0) {
+      EXPECT_EQ(Statements(c.statements, "A=true"), form_.statements) << c.name;
+    } else {
+      EXPECT_TRUE(LocalVersions.empty()) << c.name;
+    }
+    LocalVersions.clear();
   }
 }
 

@@ -36,7 +36,11 @@ TEST(SplitListLines, FollowsTheListsLineBreakRules) {
       // Bytes outside ASCII and a byte-order mark are kept as they are.
       {"\xEF\xBB\xBF\xB0\xA1=1*x\n", {"\xEF\xBB\xBF\xB0\xA1=1*x"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.lines, SplitListLines(c.text)) << ::testing::PrintToString(c.text);
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.lines, SplitListLines(c.text)) << ::testing::PrintToString(c.text);
+    // The count that bounds a list agrees with the lines it would give.
+    EXPECT_EQ(c.lines.size(), CountListLines(c.text)) << ::testing::PrintToString(c.text);
+  }
 }
 
 TEST(ParseVersionList, GivesOneEntryPerLineWhateverTheBreaks) {

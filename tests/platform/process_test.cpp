@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +96,37 @@ TEST(WinExec, SearchesTheCurrentFolderBeforePath) {
   EXPECT_EQ("path-only|x;|" + current, report.ReadLine());
   ASSERT_TRUE(WinExec(on_path + "/both", kShowNormal));
   EXPECT_EQ("path|;|" + current, report.ReadLine());
+}
+
+TEST(WinExec, StartedProgramsGetDefaultSignalsWhateverTheCaller) {
+  TScratchFolder folder;
+  TReportPipe report(folder);
+  TEnvironmentChange pipe("REPORT_PIPE", report.Path().c_str());
+  // The program's own status, as the kernel keeps it.
+  folder.Write("signals", "#!/bin/sh\nexec grep -E '^Sig(Blk|Ign)' /proc/self/status > \"$REPORT_PIPE\"\n", true);
+
+  // The caller ignores and blocks signals, as the socket stack does with
+  // SIGPIPE; its settings are restored afterwards.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction saved_pipe {};
+  struct sigaction saved_hup {};
+  sigaction(SIGPIPE, &ignore, &saved_pipe);
+  sigaction(SIGHUP, &ignore, &saved_hup);
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
+  sigaddset(&blocked, SIGTERM);
+  sigset_t saved_mask;
+  pthread_sigmask(SIG_BLOCK, &blocked, &saved_mask);
+  const bool started = WinExec(folder / "signals", kShowWindow);
+  pthread_sigmask(SIG_SETMASK, &saved_mask, nullptr);
+  sigaction(SIGHUP, &saved_hup, nullptr);
+  sigaction(SIGPIPE, &saved_pipe, nullptr);
+
+  ASSERT_TRUE(started);
+  EXPECT_EQ("SigBlk:\t0000000000000000", report.ReadLine());
+  EXPECT_EQ("SigIgn:\t0000000000000000", report.ReadLine());
 }
 
 TEST(WinExec, ReportsWhatCannotBeStarted) {

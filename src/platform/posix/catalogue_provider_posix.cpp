@@ -34,6 +34,7 @@ struct TEngineEntries {
   decltype(&sqlite3_bind_null) bind_null = nullptr;
   decltype(&sqlite3_step) step = nullptr;
   decltype(&sqlite3_finalize) finalize = nullptr;
+  decltype(&sqlite3_get_autocommit) get_autocommit = nullptr;
 
   // False, naming the first missing entry in `error`, when the library lacks one.
   bool Resolve(const TLibrary& library, std::string& error) {
@@ -59,6 +60,7 @@ struct TEngineEntries {
     get(bind_null, "sqlite3_bind_null");
     get(step, "sqlite3_step");
     get(finalize, "sqlite3_finalize");
+    get(get_autocommit, "sqlite3_get_autocommit");
     return complete;
   }
 };
@@ -138,7 +140,27 @@ class TSqlCipherProvider final : public TCatalogueProvider {
     return done;
   }
 
+  bool BeginTransaction(std::string& error) override { return Run("BEGIN", error); }
+  bool Commit(std::string& error) override { return Run("COMMIT", error); }
+  bool Rollback(std::string& error) override { return Run("ROLLBACK", error); }
+
+  // The engine knows best: a failure may have ended the transaction already.
+  bool InTransaction() const override { return db_ != nullptr && api_.get_autocommit(db_) == 0; }
+
  private:
+  // Runs a statement without parameters.
+  bool Run(const char* sql, std::string& error) {
+    if (db_ == nullptr) {
+      error = "The catalogue is not open";
+      return false;
+    }
+    if (api_.exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      error = api_.errmsg(db_);
+      return false;
+    }
+    return true;
+  }
+
   bool Fail(std::string& error) {
     error = api_.errmsg(db_);
     Close();

@@ -130,6 +130,17 @@ bool WinExec(std::string_view command_line, int32_t /*show_command*/) {
       _exit(1);
     }
     if (grandchild == 0) {
+      // A started program gets the default disposition of every signal and an
+      // empty signal mask. Handlers are reset by exec anyway, but an ignored
+      // signal (the socket stack ignores SIGPIPE) would stay ignored in the
+      // program and in everything it starts. Signals that cannot be changed
+      // (SIGKILL, SIGSTOP, the runtime's own) just refuse.
+      struct sigaction default_action {};
+      default_action.sa_handler = SIG_DFL;
+      sigemptyset(&default_action.sa_mask);
+      for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+        sigaction(signal_number, &default_action, nullptr);
+      }
       sigset_t none;
       sigemptyset(&none);
       sigprocmask(SIG_SETMASK, &none, nullptr);
