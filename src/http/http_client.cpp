@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "auth/authentication.h"
+#include "headers/header_list.h"
 #include "http/authentication_manager.h"
 #include "http/cookie_manager.h"
-#include "http/header_list.h"
 #include "http/http_protocol.h"
 #include "http/path_merge.h"
 #include "http/proxy_connection_info.h"
@@ -174,19 +174,15 @@ void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager) {
     TNetCookieManager* previous = cookie_manager_;
     cookie_manager_ = nullptr;
     previous->RemoveFreeNotification(this);
-    if (owns_cookie_manager_) delete previous;
+    FreeComponent(previous);
   }
   cookie_manager_ = manager;
-  owns_cookie_manager_ = false;
   if (manager != nullptr) manager->FreeNotification(this);
 }
 
 void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation operation) {
   TNetTCPClient::Notification(component, operation);
-  if (operation == rtl::opRemove && component == cookie_manager_) {
-    cookie_manager_ = nullptr;
-    owns_cookie_manager_ = false;
-  }
+  if (operation == rtl::opRemove && component == cookie_manager_) cookie_manager_ = nullptr;
   if (operation == rtl::opRemove && component == authentication_manager_) authentication_manager_ = nullptr;
 }
 
@@ -430,8 +426,9 @@ TNetSSLIOHandlerSocket* TNetCustomHTTP::TLSHandler() const {
 }
 
 TNetIOHandlerSocket* TNetCustomHTTP::MakeIOHandler(bool tls) {
-  if (!tls) return new TNetIOHandlerSocket(this);
-  auto* handler = new TNetSSLIOHandlerSocket(this);
+  // Owned by the client, so it ends at Disconnect.
+  if (!tls) return rtl::MakeOwned<TNetIOHandlerSocket>(*this);
+  auto* handler = rtl::MakeOwned<TNetSSLIOHandlerSocket>(*this);
   TNetSSLOptions& options = handler->SSLOptions();
   options.SetMode(sslmClient);
   options.SetVerifyMode(TNetSSLVerifyModeSet{sslvrfPeer});
@@ -448,7 +445,6 @@ void TNetCustomHTTP::PrepareIOHandler(TNetHTTPRoute route) {
   TNetIOHandlerSocket* handler = MakeIOHandler(tls && !TLSHandlerAttached());
   SetIOHandler(handler);
   if (!handler->OnStatus) handler->OnStatus = OnStatus;
-  SetFreeIOHandlerOnDisconnect(true);
   // TLS goes on at once to a server, and inside a tunnel once it is open.
   if (TNetSSLIOHandlerSocket* tls_handler = TLSHandler()) tls_handler->SetPassThrough(route != rtTLS);
 }
@@ -601,8 +597,7 @@ void TNetCustomHTTP::AttachCookies(const TNetURI& uri, TNetHTTPRequest& request)
 
 void TNetCustomHTTP::StoreCookies(TNetHTTPResponse& response) {
   if (cookie_manager_ == nullptr && allow_cookies_) {
-    SetCookieManager(new TNetCookieManager(this));
-    owns_cookie_manager_ = true;
+    SetCookieManager(rtl::MakeOwned<TNetCookieManager>(*this));
   }
   if (cookie_manager_ == nullptr) return;
   rtl::TStringList set_cookie;

@@ -171,8 +171,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   // The pass counter of the running request; 0 when none runs.
   int32_t RedirectCount() const { return redirect_count_; }
 
-  // The attached cookie store, or none. Attaching frees a store the client
-  // created itself; the client forgets a store that is destroyed.
+  // The attached cookie store, or none. Attaching another frees a store the
+  // client owns (the one it makes for itself when cookies are allowed and none
+  // is attached); the client forgets a store that is destroyed.
   TNetCookieManager* CookieManager() const { return cookie_manager_; }
   void SetCookieManager(TNetCookieManager* manager);
 
@@ -220,8 +221,8 @@ class TNetCustomHTTP : public TNetTCPClient {
   virtual void SetTLSPassThrough(bool pass_through);
   // The attached I/O handler when it is a TLS handler, else none.
   TNetSSLIOHandlerSocket* TLSHandler() const;
-  // The I/O handler for a new connection when none is attached; the client
-  // owns it and frees it at the disconnect. With `tls`, a TLS handler that
+  // The I/O handler for a new connection when none is attached, made owned
+  // by the client (rtl::MakeOwned) so that it ends at the disconnect. With `tls`, a TLS handler that
   // verifies the server's certificate chain (up to kDefaultVerifyDepth)
   // against the system's trusted certificates and its name against the host
   // connected to; else a plain socket handler. A handler made without an
@@ -271,7 +272,6 @@ class TNetCustomHTTP : public TNetTCPClient {
 
   TNetCookieManager* cookie_manager_ = nullptr;
   TNetAuthenticationManager* authentication_manager_ = nullptr;
-  bool owns_cookie_manager_ = false;
   int32_t server_auth_attempts_ = 0;
   int32_t proxy_auth_attempts_ = 0;
   int32_t auth_retries_ = 3;

@@ -45,13 +45,15 @@ class TFetchSession {
   int32_t Run();
 
  private:
+  // Makes the client and sets it from the options.
   void Configure();
-  void ConfigureCredentials();
   // Has every I/O handler the client makes go through the SOCKS proxy and
   // speak TLS as the options say.
   void ConfigureHandlers();
   void ConfigureSocks(net::TNetIOHandlerSocket& handler);
   void ConfigureTLS(net::TNetIOHandlerSocket& handler);
+  // Binds the client's events to the time-outs, -v, -# and the heads of -i.
+  void WireEvents();
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);
@@ -70,6 +72,8 @@ class TFetchSession {
   std::unique_ptr<TFetchProgressBar> progress_;
   std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
   std::unique_ptr<rtl::TStream> upload_;
+  // With a SOCKS proxy: the I/O handler that keeps its settings for every
+  // connection of the run. Not the client's own, so a disconnect leaves it.
   int32_t connect_timeout_ms_ = 0;
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod
