@@ -137,6 +137,7 @@ bool TNetCustomHTTP::AnswerProxyChallenge(TNetHTTPRequest& /*request*/, TNetHTTP
 
 void TNetCustomHTTP::DoOnDisconnected() {
   TNetTCPClient::DoOnDisconnected();
+  connection_use_.clear();
   TNetHTTPRequest& request = Request();
   TNetAuthentication* authenticator = request.Authenticator();
   if (authenticator != nullptr && authenticator->CurrentStep() == authenticator->StepCount()) {

@@ -16,6 +16,8 @@
 #include "net/exceptions.h"
 #include "rtl/streams.h"
 #include "rtl/text.h"
+#include "transport/io_handler_socket.h"
+#include "transport/tls/ssl_io_handler_socket.h"
 #include "uri/uri.h"
 
 namespace meridian::net {
@@ -347,6 +349,8 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
 
 TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
   TNetProxyConnectionInfo& proxy = *proxy_params_;
+  const bool https = rtl::SameText(target_uri_->Protocol(), "HTTPS");
+  TNetHTTPRoute route = rtDirect;
   if (!proxy.ProxyServer().empty()) {
     if ((!rtl::SameText(Host(), proxy.ProxyServer()) || Port() != proxy.ProxyPort()) && Connected()) {
       Disconnect();
@@ -354,29 +358,78 @@ TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
     // The connection goes to the proxy; the target URI keeps the server.
     TNetTCPClient::SetHost(proxy.ProxyServer());
     TNetTCPClient::SetPort(proxy.ProxyPort());
-    if (rtl::SameText(target_uri_->Protocol(), "HTTPS")) {
-      // Without a TLS handler the tunnel would carry the request in plain text.
-      if (!TLSHandlerAttached()) throw ENetIOHandlerPropInvalid();
-      SetTLSPassThrough(true);
-      return rtTLSProxy;
+    route = https ? rtTLSProxy : rtProxy;
+  } else {
+    const int32_t port = rtl::StrToInt(target_uri_->Port());
+    if (!rtl::SameText(Host(), target_uri_->Host()) || Port() != port) {
+      if (Connected()) Disconnect();
+      SetHost(target_uri_->Host());
+      SetPort(port);
     }
-    if (TLSHandlerAttached()) SetTLSPassThrough(true);
-    return rtProxy;
+    route = https ? rtTLS : rtDirect;
   }
 
-  const int32_t port = rtl::StrToInt(target_uri_->Port());
-  if (!rtl::SameText(Host(), target_uri_->Host()) || Port() != port) {
+  // Without a TLS handler the request would go in plain text. The caller's
+  // own handler of another kind is refused; the client's own is replaced.
+  if (https && !TLSHandlerAttached()) {
+    if (IOHandler() != nullptr && !FreeIOHandlerOnDisconnect()) throw ENetIOHandlerPropInvalid();
     if (Connected()) Disconnect();
-    SetHost(target_uri_->Host());
-    SetPort(port);
   }
-  if (rtl::SameText(target_uri_->Protocol(), "HTTPS")) {
-    if (!TLSHandlerAttached()) throw ENetIOHandlerPropInvalid();
-    SetTLSPassThrough(false);
-    return rtTLS;
+  // A kept-alive connection that carries something else is not reused: plain
+  // bytes would go into a TLS session, TLS would start on a plain HTTP one,
+  // or the request would reach the host of another tunnel.
+  const std::string use = ConnectionUse(route);
+  if (Connected() && !connection_use_.empty() && connection_use_ != use) Disconnect();
+  const bool reuse = Connected() && connection_use_ == use;
+  if (TLSHandlerAttached() && !reuse) SetTLSPassThrough(route != rtTLS);
+  return route;
+}
+
+std::string TNetCustomHTTP::ConnectionUse(TNetHTTPRoute route) const {
+  switch (route) {
+    case rtTLS:
+      return "tls";
+    case rtTLSProxy:
+      return "tunnel " + rtl::LowerCase(target_uri_->Host()) + ":" + target_uri_->Port();
+    case rtDirect:
+    case rtProxy:
+      break;
   }
-  if (TLSHandlerAttached()) SetTLSPassThrough(true);
-  return rtDirect;
+  return "plain";
+}
+
+bool TNetCustomHTTP::TLSHandlerAttached() const { return TLSHandler() != nullptr; }
+
+void TNetCustomHTTP::SetTLSPassThrough(bool pass_through) {
+  if (TNetSSLIOHandlerSocket* handler = TLSHandler()) handler->SetPassThrough(pass_through);
+}
+
+TNetSSLIOHandlerSocket* TNetCustomHTTP::TLSHandler() const {
+  return dynamic_cast<TNetSSLIOHandlerSocket*>(IOHandler());
+}
+
+TNetIOHandlerSocket* TNetCustomHTTP::MakeIOHandler(bool tls) {
+  // Owned by the client, so it ends at Disconnect.
+  if (!tls) return rtl::MakeOwned<TNetIOHandlerSocket>(*this);
+  auto* handler = rtl::MakeOwned<TNetSSLIOHandlerSocket>(*this);
+  TNetSSLOptions& options = handler->SSLOptions();
+  options.SetMode(sslmClient);
+  options.SetVerifyMode(TNetSSLVerifyModeSet{sslvrfPeer});
+  options.SetVerifyDepth(kDefaultVerifyDepth);
+  return handler;
+}
+
+void TNetCustomHTTP::PrepareIOHandler(TNetHTTPRoute route) {
+  const bool tls = route == rtTLS || route == rtTLSProxy;
+  // The client's own handler of the last connection, of the wrong kind, goes.
+  if (IOHandler() != nullptr && FreeIOHandlerOnDisconnect() && tls != TLSHandlerAttached()) Disconnect();
+  if (IOHandler() != nullptr) return;
+  // A subclass that carries TLS by its own means gets a plain handler.
+  TNetIOHandlerSocket* handler = MakeIOHandler(tls && !TLSHandlerAttached());
+  SetIOHandler(handler);
+  if (!handler->OnStatus) handler->OnStatus = OnStatus;
+  // TLS goes on at once to a server, and inside a tunnel once it is open.
+  if (TNetSSLIOHandlerSocket* tls_handler = TLSHandler()) tls_handler->SetPassThrough(route != rtTLS);
 }
 
 void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response) {
@@ -397,11 +450,16 @@ void TNetCustomHTTP::OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& re
       break;
   }
 
+  const std::string use = ConnectionUse(request.Route());
   if (request.Route() == rtTLSProxy) {
-    BuildTunnel(request);
+    // An open tunnel to the same host and port carries the next request too.
+    if (!response.ConnectionReusable()) Disconnect();
+    if (Connected()) CheckForGracefulDisconnect(false);
+    if (!Connected() || connection_use_ != use) BuildTunnel(request);
   } else {
     EnsureConnected(response);
   }
+  connection_use_ = use;
   SendRequestHead(request, target_uri_.get());
   if ((request.Method() == hmPost || request.Method() == hmPut) && request.UploadStream() != nullptr) {
     WriteStream(*request.UploadStream());
@@ -438,9 +496,15 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
       StoreCookies(answer);
     }
     if (answer.StatusCode() == 200) break;
-    FinishPass(connect, answer);
+    try {
+      FinishPass(connect, answer);
+    } catch (const ENetHTTPProtocolException& e) {
+      throw ENetHTTPTunnelStatus(e.ReplyErrorCode(), e.Message(), e.ResponseBody());
+    }
     if (round >= max_rounds) throw ENetHTTPTunnelRefused();
   }
+  // The certificate inside the tunnel must be the target's, not the proxy's.
+  if (TNetSSLIOHandlerSocket* handler = TLSHandler()) handler->SetHostName(target_uri_->Host());
   SetTLSPassThrough(false);
 }
 
@@ -449,7 +513,10 @@ void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
   CheckForGracefulDisconnect(false);
   // Bytes that came before the request was sent answer no request of ours.
   if (Connected() && InputBuffer().Size() > 0) Disconnect();
-  if (!Connected()) Connect(ReadTimeout());
+  if (!Connected()) {
+    PrepareIOHandler(Request().Route());
+    Connect(ReadTimeout());
+  }
 }
 
 void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri) {
@@ -504,7 +571,10 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPResponse& response) {
 
 void TNetCustomHTTP::AttachCookies(const TNetURI& uri, TNetHTTPRequest& request) {
   if (cookie_manager_ == nullptr) return;
-  const std::string value = cookie_manager_->CookieHeaderFor(uri, TLSHandlerAttached());
+  // Secure cookies go only inside TLS, never over plain HTTP on a client that
+  // also has a TLS handler.
+  const bool secure = request.Route() == rtTLS || request.Route() == rtTLSProxy;
+  const std::string value = cookie_manager_->CookieHeaderFor(uri, secure);
   if (!value.empty()) request.WireHeaders().SetValue("Cookie", value);
 }
 

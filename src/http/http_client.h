@@ -21,7 +21,9 @@ namespace meridian::net {
 
 class TNetAuthenticationManager;
 class TNetCookieManager;
+class TNetIOHandlerSocket;
 class TNetProxyConnectionInfo;
+class TNetSSLIOHandlerSocket;
 class TNetURI;
 
 // Offers a redirect to the program: it may change the location `dest`, the
@@ -52,6 +54,11 @@ enum TNetErrorPageUse : uint8_t {
   epToBody,      // read into the request's body stream like any body
   epSkip,        // left unread; the connection is closed
 };
+
+// The deepest chain position (0: the server's own certificate) that the TLS
+// handler the client makes for an "https" URL accepts: room for the
+// intermediate certificates real servers send, with a bound on the work.
+inline constexpr int32_t kDefaultVerifyDepth = 10;
 
 // The HTTP client. A TCP client whose Host and Port follow the URL of each
 // request; the connection stays open between requests while the responses
@@ -106,7 +113,11 @@ class TNetCustomHTTP : public TNetTCPClient {
   // ENetUnknownProtocol for a scheme other than http and https,
   // ENetURIMissingHost for a URL with a scheme and no host,
   // ENetURIInvalidPort for a port outside 1 to 65535, and
-  // ENetIOHandlerPropInvalid for https without a TLS handler. Then
+  // ENetIOHandlerPropInvalid for https when the caller attached an I/O
+  // handler that is no TLS handler. Without an attached handler, each
+  // connection gets one of its own (MakeIOHandler). A kept-alive connection
+  // is reused only for the same kind of traffic: plain HTTP, TLS to the
+  // same server, or a tunnel to the same host and port. Then
   // ENetHTTPUndefinedSituation when a 2xx response ends with the connection,
   // ENetHTTPTunnelRefused when a proxy does not open a tunnel, and the
   // transport's and the response reader's errors unchanged.
@@ -205,9 +216,18 @@ class TNetCustomHTTP : public TNetTCPClient {
   virtual bool AnswerProxyChallenge(TNetHTTPRequest& request, TNetHTTPResponse& response);
 
   // Whether the I/O handler can carry TLS, and switching it between TLS and
-  // plain pass-through. The plain client has no TLS handler: false, nothing.
-  virtual bool TLSHandlerAttached() const { return false; }
-  virtual void SetTLSPassThrough(bool /*pass_through*/) {}
+  // plain pass-through (for the attached TLS handler, if any).
+  virtual bool TLSHandlerAttached() const;
+  virtual void SetTLSPassThrough(bool pass_through);
+  // The attached I/O handler when it is a TLS handler, else none.
+  TNetSSLIOHandlerSocket* TLSHandler() const;
+  // The I/O handler for a new connection when none is attached, made owned
+  // by the client (rtl::MakeOwned) so that it ends at the disconnect. With `tls`, a TLS handler that
+  // verifies the server's certificate chain (up to kDefaultVerifyDepth)
+  // against the system's trusted certificates and its name against the host
+  // connected to; else a plain socket handler. A handler made without an
+  // OnStatus of its own reports to the client's.
+  virtual TNetIOHandlerSocket* MakeIOHandler(bool tls);
 
   int32_t ServerAuthAttempts() const { return server_auth_attempts_; }
   void SetServerAuthAttempts(int32_t attempts) { server_auth_attempts_ = attempts; }
@@ -234,6 +254,10 @@ class TNetCustomHTTP : public TNetTCPClient {
   void OpenExchange(TNetHTTPRequest& request, TNetHTTPResponse& response);
   void BuildTunnel(TNetHTTPRequest& request);
   void EnsureConnected(TNetHTTPResponse& response);
+  // Attaches the client's own handler for `route` when none is attached.
+  void PrepareIOHandler(TNetHTTPRoute route);
+  // What a connection on `route` carries, as kept in connection_use_.
+  std::string ConnectionUse(TNetHTTPRoute route) const;
   void SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri);
   void ReadResponseHead(TNetHTTPResponse& response);
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
@@ -282,6 +306,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   // Cookie lines are withheld from every other origin a redirect leads to.
   std::string credentials_origin_;
   bool withhold_credentials_ = false;
+  // What the open connection carries: "plain", "tls", or "tunnel HOST:PORT";
+  // empty when unknown (none open, or opened by the caller).
+  std::string connection_use_;
 };
 
 // The published form of the client; adds nothing.

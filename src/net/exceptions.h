@@ -190,6 +190,12 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPRequestBodyTooLarge, ENetHTTPRequestRefused, "Req
 MERIDIAN_NET_EXCEPTION(ENetHTTPUndefinedSituation, ENetException, "Undefined situation")
 // The HTTP proxy answered CONNECT with something other than 200 too often.
 MERIDIAN_NET_EXCEPTION(ENetHTTPTunnelRefused, ENetException, "The proxy did not open the tunnel")
+// The proxy answered a CONNECT with a failing status (the status and page as
+// in ENetHTTPProtocolException).
+class ENetHTTPTunnelStatus : public ENetHTTPProtocolException {
+ public:
+  using ENetHTTPProtocolException::ENetHTTPProtocolException;
+};
 
 // ---- SOCKS (transport/socks/) ----
 

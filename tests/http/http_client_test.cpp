@@ -14,6 +14,7 @@
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "transport/io_handler_socket.h"
 #include "uri/uri.h"
 
 namespace meridian::net {
@@ -496,7 +497,6 @@ TEST(TNetHTTP, RequestsRefusedBeforeAnythingIsSent) {
       {hmGet, "http://127.0.0.1:" + std::to_string(65536 + server.Port()) + "/a", pv1_1,
        "Port number is not between 1 and 65535"},
       {hmGet, "http://127.0.0.1:x80/a", pv1_1, "Port number is not between 1 and 65535"},
-      {hmGet, "https://127.0.0.1/a", pv1_1, "IOHandler value is not valid"},
   };
   for (const Case& c : cases) {
     TNetHTTP http;
@@ -511,7 +511,13 @@ TEST(TNetHTTP, RequestsRefusedBeforeAnythingIsSent) {
   }
   EXPECT_EQ(0, server.Connections());
   EXPECT_THROW(TNetHTTP().Get("ftp://127.0.0.1/a"), ENetUnknownProtocol);
-  EXPECT_THROW(TNetHTTP().Get("https://127.0.0.1/a"), ENetIOHandlerPropInvalid);
+  // https goes only through a TLS handler: the caller's plain one is refused.
+  TNetHTTP http;
+  TNetIOHandlerSocket plain;
+  http.SetIOHandler(&plain);
+  EXPECT_THROW(http.Get("https://127.0.0.1:" + std::to_string(server.Port()) + "/a"), ENetIOHandlerPropInvalid);
+  EXPECT_EQ(0, server.Connections());
+  http.SetIOHandler(nullptr);
 }
 
 TEST(TNetHTTP, RedirectLocationWithLineBreakIsRefused) {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include "launcher/launcher_state.h"
 #include "platform/scratch_folder.h"
 #include "rtl/exceptions.h"
+#include "transport/tls/openssl_binding.h"
 
 namespace meridian::launcher {
 namespace {
@@ -138,6 +141,22 @@ TEST_F(CheckContentUpdates, UnreadableLocalListEscapes) {
 
 // Each failed download: no statement, no error, and the local list (which
 // would give statements) is not read; each ends within the time limit.
+// The launcher's plain HTTP road never touches OpenSSL: after a whole check
+// no TLS context was made, the binding holds nothing and no TLS library is
+// mapped into the process (the catalogue engine may bring the crypto
+// library, so only the TLS one is looked for).
+TEST_F(CheckContentUpdates, ThePlainRoadLoadsNoTLSLibrary) {
+  WriteLocalList("A.zip=1*x");
+  EXPECT_EQ(Statements{"A=true"}, Check("A.zip=2*x"));
+  EXPECT_FALSE(net::TNetOpenSSL::Loaded());
+  EXPECT_EQ(0, net::TNetOpenSSL::ContextCount());
+  std::ifstream maps("/proc/self/maps");
+  ASSERT_TRUE(maps.is_open());
+  for (std::string line; std::getline(maps, line);) {
+    EXPECT_EQ(std::string::npos, line.find("libssl")) << line;
+  }
+}
+
 TEST_F(CheckContentUpdates, FailedDownloadChangesNothing) {
   WriteLocalList("A.zip=1*x");
   form_.time_limit = 1000;

@@ -87,6 +87,22 @@ TFetchFailure DescribeByClass(const std::exception& error, const TFailureContext
   }
   if (dynamic_cast<const net::ENetHTTPTunnelRefused*>(&error)) return failure(fxReceiveError, "Tunnel refused");
   if (dynamic_cast<const net::ENetConnectException*>(&error)) return failure(fxCouldNotConnect, "Could not connect");
+  // TLS: the set-up of the context, then the handshake.
+  if (dynamic_cast<const net::ENetOSSLVerifyError*>(&error)) return failure(fxPeerNotVerified, "Peer not verified");
+  if (dynamic_cast<const net::ENetOSSLLoadingRootCertError*>(&error)) {
+    return failure(fxCACertificate, "Problem with the CA certificate");
+  }
+  if (dynamic_cast<const net::ENetOSSLLoadingCertError*>(&error) ||
+      dynamic_cast<const net::ENetOSSLLoadingKeyError*>(&error)) {
+    return failure(fxTLSCertificate, "Problem with the local certificate");
+  }
+  if (dynamic_cast<const net::ENetOSSLSettingCipherError*>(&error)) return failure(fxTLSCipher, "Cipher list refused");
+  // A session that fails after its handshake is a failed transfer like any
+  // other; everything else of OpenSSL's (missing library included) is a failed
+  // handshake.
+  if (dynamic_cast<const net::ENetOpenSSLError*>(&error) && !dynamic_cast<const net::ENetOSSLSessionError*>(&error)) {
+    return failure(fxTLSConnect, "TLS connect error");
+  }
   // https needs a TLS handler, which this client does not attach.
   if (dynamic_cast<const net::ENetIOHandlerPropInvalid*>(&error)) {
     return failure(fxUnsupportedProtocol, "Unsupported protocol");

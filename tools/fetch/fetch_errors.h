@@ -23,10 +23,15 @@ enum TFetchExitCode : int32_t {
   fxReadError = 26,
   fxOutOfMemory = 27,
   fxTimedOut = 28,
+  fxTLSConnect = 35,
   fxTooManyRedirects = 47,
   fxNothingReceived = 52,
   fxSendError = 55,
   fxReceiveError = 56,
+  fxTLSCertificate = 58,
+  fxTLSCipher = 59,
+  fxPeerNotVerified = 60,
+  fxCACertificate = 77,
   fxProxyHandshake = 97,
 };
 

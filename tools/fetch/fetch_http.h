@@ -1,7 +1,10 @@
 // The HTTP client as meridian-fetch uses it.
 #pragma once
 
+#include <functional>
+
 #include "http/http_client.h"
+#include "transport/io_handler_socket.h"
 
 namespace meridian::fetch {
 
@@ -17,6 +20,17 @@ class TFetchHTTP : public net::TNetHTTP {
   void SetFailOnError(bool fail) { fail_on_error_ = fail; }
   net::TNetErrorPageUse ErrorPageUse(const net::TNetHTTPResponse& response) override {
     return fail_on_error_ && response.StatusCode() >= 400 ? net::epSkip : net::epToBody;
+  }
+
+  // Readies each I/O handler the client makes for a connection (SOCKS and
+  // TLS settings, the TLS handler's events).
+  std::function<void(net::TNetIOHandlerSocket& handler, bool tls)> OnMakeIOHandler;
+
+ protected:
+  net::TNetIOHandlerSocket* MakeIOHandler(bool tls) override {
+    net::TNetIOHandlerSocket* handler = net::TNetHTTP::MakeIOHandler(tls);
+    if (OnMakeIOHandler) OnMakeIOHandler(*handler, tls);
+    return handler;
   }
 
  private:

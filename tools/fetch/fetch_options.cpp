@@ -125,6 +125,12 @@ const std::vector<OptionSpec>& Options() {
       {'v', "verbose", false, [](TFetchOptions& o, const std::string&) { o.verbose = true; }},
       {'#', "progress-bar", false, [](TFetchOptions& o, const std::string&) { o.progress_bar = true; }},
       {'w', "write-out", true, [](TFetchOptions& o, const std::string& v) { o.write_out = v; }},
+      {'k', "insecure", false, [](TFetchOptions& o, const std::string&) { o.insecure = true; }},
+      {0, "cacert", true, [](TFetchOptions& o, const std::string& v) { o.ca_file = v; }},
+      {0, "capath", true, [](TFetchOptions& o, const std::string& v) { o.ca_path = v; }},
+      {'E', "cert", true, [](TFetchOptions& o, const std::string& v) { o.cert_file = v; }},
+      {0, "key", true, [](TFetchOptions& o, const std::string& v) { o.key_file = v; }},
+      {0, "ciphers", true, [](TFetchOptions& o, const std::string& v) { o.ciphers = v; }},
       {'h', "help", false, [](TFetchOptions& o, const std::string&) { o.help = true; }},
       {0, "version", false, [](TFetchOptions& o, const std::string&) { o.version = true; }},
   };
@@ -244,20 +250,34 @@ const std::string& FetchHelpText() {
       "                          (a 401 or 407 left unanswered included), writing no\n"
       "                          error page\n"
       " -s, --silent             Write no error message\n"
-      " -v, --verbose            Connection events and the heads sent and received,\n"
-      "                          on standard error\n"
+      " -v, --verbose            Connection events, TLS states and cipher, and the\n"
+      "                          heads sent and received, on standard error\n"
       " -#, --progress-bar       A progress bar on standard error for longer transfers\n"
       " -w, --write-out FORMAT   Write FORMAT to standard output after each transfer:\n"
       "                          %{http_code}, %{size_download}, %{url_effective},\n"
       "                          %{time_total}, %% and \\n, \\r, \\t\n"
+      " -k, --insecure           Accept any server certificate (https); by default the\n"
+      "                          server's certificate must be issued by a trusted CA\n"
+      "                          and name the host\n"
+      "     --cacert FILE        Trust the CA certificates in FILE (PEM) besides the\n"
+      "                          system's\n"
+      "     --capath DIR         Trust the CA certificates in DIR (OpenSSL's hashed\n"
+      "                          names) besides the system's\n"
+      " -E, --cert FILE          Client certificate (PEM); its key too unless --key\n"
+      "     --key FILE           The client certificate's private key (PEM)\n"
+      "     --ciphers LIST       OpenSSL cipher list for TLS 1.2 (TLS 1.2 and later are\n"
+      "                          spoken; OpenSSL must be installed for https)\n"
       " -h, --help               This help\n"
       "     --version            Version\n"
       "\n"
       "Exit codes: 0 success, 1 unsupported protocol, 2 bad command line, 3 malformed\n"
       "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
       "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
-      "26 local file unreadable, 28 timed out, 47 too many redirects, 52 nothing\n"
-      "received, 55 send failure, 56 receive failure, 97 proxy handshake refused.\n"
+      "26 local file unreadable, 28 timed out, 35 TLS handshake failed (or OpenSSL\n"
+      "missing), 47 too many redirects, 52 nothing received, 55 send failure,\n"
+      "56 receive failure, 58 client certificate or key unusable, 59 cipher list\n"
+      "refused, 60 server certificate not verified, 77 CA file unreadable,\n"
+      "97 proxy handshake refused.\n"
       "With several URLs a failed one is reported and the next one fetched; the\n"
       "exit code is the first failure's.\n";
   return text;
@@ -271,7 +291,7 @@ std::string FetchVersionText() {
   if (net::TNetOpenSSL::Load() && net::OpenSSL().OpenSSL_version != nullptr) {
     text += std::string("TLS: ") + net::OpenSSL().OpenSSL_version(OPENSSL_VERSION) + "\n";
   }
-  text += "Protocols: http\n";
+  text += "Protocols: http https\n";
   return text;
 }
 

@@ -45,6 +45,12 @@ struct TFetchOptions {
   bool verbose = false;                  // -v
   bool progress_bar = false;             // -#
   std::string write_out;                 // -w
+  bool insecure = false;                 // -k: no verification of the server's certificate
+  std::string ca_file;                   // --cacert: trusted CAs (PEM)
+  std::string ca_path;                   // --capath: folder of trusted CAs (hashed names)
+  std::string cert_file;                 // -E: own certificate (PEM), with its key unless --key
+  std::string key_file;                  // --key: own private key (PEM)
+  std::string ciphers;                   // --ciphers: OpenSSL cipher list
   bool help = false;                     // -h
   bool version = false;                  // --version
 };

@@ -25,6 +25,7 @@
 #include "transport/io_handler_socket.h"
 #include "transport/socket_handle.h"
 #include "transport/socks/socks_info.h"
+#include "transport/tls/ssl_io_handler_socket.h"
 #include "uri/uri.h"
 #include "write_out.h"
 
@@ -169,7 +170,7 @@ void TFetchSession::Configure() {
 
   if (!options_.proxy.empty()) ApplyProxyOption(options_.proxy, http.ProxyParams());
   ApplyCredentials(options_, http);
-  if (options_.socks != fsNone) ConfigureSocks();
+  ConfigureHandlers();
 
   net::TNetHTTPRequest& request = http.Request();
   if (!options_.data.empty()) request.SetContentType("application/x-www-form-urlencoded");
@@ -235,22 +236,25 @@ void TFetchSession::WireEvents() {
   };
 }
 
-void TFetchSession::ConfigureSocks() {
-  // The client's own I/O handler lives for one connection only; this one
-  // keeps the SOCKS settings for every connection of the run.
-  socks_handler_ = std::make_unique<net::TNetIOHandlerSocket>();
-  net::TNetIOHandlerSocket* handler = socks_handler_.get();
-  handler->OnStatus = [this, handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
+void TFetchSession::ConfigureHandlers() {
+  http_->OnMakeIOHandler = [this](net::TNetIOHandlerSocket& handler, bool tls) {
+    if (options_.socks != fsNone) ConfigureSocks(handler);
+    if (tls) ConfigureTLS(handler);
+  };
+}
+
+void TFetchSession::ConfigureSocks(net::TNetIOHandlerSocket& handler) {
+  handler.OnStatus = [this, &handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
     // The client gives the handshake its connect time-out; each reply of the
     // proxy is a read, so it also waits no longer than the read time-out.
     if (status == net::hsConnecting) {
       int32_t wait = connect_timeout_ms_;
       if (read_timeout_ms_ > 0 && (wait <= 0 || read_timeout_ms_ < wait)) wait = read_timeout_ms_;
-      handler->SocksInfo()->SetReadTimeout(wait);
+      handler.SocksInfo()->SetReadTimeout(wait);
     }
     if (http_->OnStatus) http_->OnStatus(sender, status, text);
   };
-  net::TNetSocksInfo& socks = *handler->SocksInfo();
+  net::TNetSocksInfo& socks = *handler.SocksInfo();
   socks.SetVersion(options_.socks == fsSocks4    ? net::svSocks4
                    : options_.socks == fsSocks4A ? net::svSocks4A
                                                  : net::svSocks5);
@@ -262,7 +266,25 @@ void TFetchSession::ConfigureSocks() {
     socks.SetPassword(password);
     if (socks.Version() == net::svSocks5) socks.SetAuthentication(net::saUsernamePassword);
   }
-  http_->SetIOHandler(handler);
+}
+
+// The client's TLS handler verifies the server against the system's CAs; the
+// options add CAs, a client certificate and a cipher list, or (-k) drop the
+// verification.
+void TFetchSession::ConfigureTLS(net::TNetIOHandlerSocket& handler) {
+  auto* tls = dynamic_cast<net::TNetSSLIOHandlerSocket*>(&handler);
+  if (tls == nullptr) return;
+  net::TNetSSLOptions& ssl = tls->SSLOptions();
+  if (options_.insecure) ssl.SetVerifyMode({});
+  ssl.SetRootCertFile(options_.ca_file);
+  ssl.SetVerifyDirs(options_.ca_path);
+  if (!options_.cert_file.empty()) {
+    ssl.SetCertFile(options_.cert_file);
+    // Without --key the key is looked for in the certificate's file.
+    ssl.SetKeyFile(options_.key_file.empty() ? options_.cert_file : options_.key_file);
+  }
+  ssl.SetCipherList(options_.ciphers);
+  if (options_.verbose) tls->OnStatusInfo = [this](const std::string& text) { err_ << "* " << text << '\n'; };
 }
 
 // Known names set the request's own field, so that the line replaces the
@@ -355,6 +377,8 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
         throw EFetchError(fxTooManyRedirects,
                           "Maximum (" + std::to_string(http_->RedirectMaximum() - 1) + ") redirects followed");
       }
+    } catch (const net::ENetHTTPTunnelStatus& e) {
+      throw EFetchError(fxReceiveError, "CONNECT tunnel failed, response " + std::to_string(e.ReplyErrorCode()));
     } catch (const net::ENetHTTPProtocolException& e) {
       // An error status is an answer, not a failure: its page has gone to the
       // output like any body, unless -f asks for the failure instead, in

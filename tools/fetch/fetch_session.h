@@ -47,8 +47,11 @@ class TFetchSession {
  private:
   // Makes the client and sets it from the options.
   void Configure();
-  // Gives the client an I/O handler that goes through the SOCKS proxy.
-  void ConfigureSocks();
+  // Has every I/O handler the client makes go through the SOCKS proxy and
+  // speak TLS as the options say.
+  void ConfigureHandlers();
+  void ConfigureSocks(net::TNetIOHandlerSocket& handler);
+  void ConfigureTLS(net::TNetIOHandlerSocket& handler);
   // Binds the client's events to the time-outs, -v, -# and the heads of -i.
   void WireEvents();
   void ApplyHeader(const std::string& line);
@@ -71,7 +74,6 @@ class TFetchSession {
   std::unique_ptr<rtl::TStream> upload_;
   // With a SOCKS proxy: the I/O handler that keeps its settings for every
   // connection of the run. Not the client's own, so a disconnect leaves it.
-  std::unique_ptr<net::TNetIOHandlerSocket> socks_handler_;
   int32_t connect_timeout_ms_ = 0;
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod

@@ -35,7 +35,16 @@ void TNetSSLIOHandlerSocket::ConnectClient(const std::string& host, int32_t port
                                            int32_t bound_port, int32_t bound_port_min, int32_t bound_port_max,
                                            int32_t timeout) {
   ssl_socket_.reset();
-  TNetIOHandlerSocket::ConnectClient(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
+  // A SOCKS handshake talks through Recv and Send before TLS starts: in plain.
+  const bool pass_through = pass_through_;
+  pass_through_ = true;
+  try {
+    TNetIOHandlerSocket::ConnectClient(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
+  } catch (...) {
+    pass_through_ = pass_through;
+    throw;
+  }
+  pass_through_ = pass_through;
   connect_timeout_ = timeout;
   host_name_ = host;
   FireBeforeConnect();
