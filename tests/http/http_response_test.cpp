@@ -360,14 +360,20 @@ TEST(TNetHTTPResponse, KeepsHeaderLinesAsReceived) {
   EXPECT_EQ("s", session.response.Server());
 }
 
-TEST(TNetHTTPResponse, TakesHeadCutByCloseAsRead) {
-  for (const char* tail : {"", "X-Partial: no line end"}) {
-    SCOPED_TRACE(tail);
-    Session session(std::string("HTTP/1.1 302 Found\r\nLocation: /next\r\n") + tail, kClose);
-    session.ReadHead();
-    EXPECT_EQ("/next", session.response.Location());
-    EXPECT_FALSE(session.client.Connected());
-    EXPECT_FALSE(session.response.ConnectionReusable());
+// A head that the peer's close cuts short, at a line end or inside a line, is
+// no answer, whatever its status promised; the connection is closed.
+TEST(TNetHTTPResponse, FailsOnHeadCutByClose) {
+  for (const char* head : {"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n",
+                           "HTTP/1.1 204 No Content\r\nX-Partial: no line end",
+                           "HTTP/1.1 302 Found\r\nLocation: /next\r\n", "HTTP/1.1 404 Not Found\r\nX-A: 1\r"}) {
+    for (Pieces pieces : {Pieces::Whole(), Pieces::Of(1)}) {
+      SCOPED_TRACE(std::string(head) + ", " + pieces.Name());
+      Session session({head}, kClose, pieces);
+      session.response.ReadStatusLine();
+      EXPECT_THROW(session.response.ReadResponseHead(), ENetHTTPHeadIncomplete);
+      EXPECT_FALSE(session.client.Connected());
+      EXPECT_FALSE(session.response.ConnectionReusable());
+    }
   }
 }
 
