@@ -190,8 +190,10 @@ void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation op
 
 int32_t TNetCustomHTTP::ReadFromStack(bool raise, int32_t timeout, bool raise_on_timeout) {
   if (read_end_) {
+    // Rounded up: a wait cut to whole milliseconds below the end would end
+    // before it, and look like a shorter time-out of the caller's.
     const int64_t left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(*read_end_ - std::chrono::steady_clock::now()).count();
+        std::chrono::ceil<std::chrono::milliseconds>(*read_end_ - std::chrono::steady_clock::now()).count();
     if (left <= 0) {
       if (raise_on_timeout) throw ENetReadTimeout();
       return -1;

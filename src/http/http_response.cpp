@@ -148,6 +148,9 @@ bool TNetHTTPResponse::ConnectionReusable() {
 }
 
 void TNetHTTPResponse::ReadStatusLine(bool empty_answer) {
+  // Until its head is read the whole answer is still due: one that comes
+  // after a time-out here must not answer the next request.
+  unread_ = true;
   std::string line;
   for (int32_t empty = 0;; ++empty) {
     line = client_->ReadLn("\n", -1, LineLimit(*client_));
@@ -157,6 +160,7 @@ void TNetHTTPResponse::ReadStatusLine(bool empty_answer) {
     if (line.empty() && empty_answer) {
       status_line_.clear();
       status_code_ = -1;
+      unread_ = false;
       return;
     }
     if (!line.empty() || empty >= kMaxEmptyLinesBeforeStatus) break;

@@ -107,5 +107,22 @@ TEST(ScriptedExchange, BytesBeyondAResponseAreNeverTakenAsTheNextAnswer) {
   EXPECT_EQ(1u, kept.Targets().size());
 }
 
+// An answer that comes after the client gave up waiting for it answers no
+// later request: the connection it would come on is not used again.
+TEST(ScriptedExchange, AnAnswerAfterATimeOutNeverAnswersTheNextRequest) {
+  for (const char* before : {"\r\n", "HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nla"}) {
+    SCOPED_TRACE(before);
+    // The first connection stays silent after `before`; the next request on
+    // it would release the late rest of the answer.
+    ScriptedStream stream({{{before, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate"}, false},
+                           {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngood"}, false}});
+    TNetHTTP http;
+    http.SetIOHandler(&stream);
+    EXPECT_THROW(http.Get("http://peer.test/a"), ENetReadTimeout);
+    EXPECT_EQ("good", http.Get("http://peer.test/b"));
+    EXPECT_EQ(2u, stream.Targets().size());
+  }
+}
+
 }  // namespace
 }  // namespace meridian::net
