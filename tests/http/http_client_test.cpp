@@ -14,6 +14,7 @@
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "support/scripted_stream.h"
 #include "uri/uri.h"
 
 namespace meridian::net {
@@ -21,7 +22,9 @@ namespace {
 
 using testing::LoopbackServer;
 using testing::Reply;
+using testing::Pieces;
 using testing::Response;
+using testing::ScriptedStream;
 
 const std::string kUserAgent = "User-Agent: Mozilla/3.0 (compatible; Meridian Library)\r\n";
 
@@ -37,6 +40,11 @@ std::string RequestLine(const testing::ReceivedRequest& request) {
 bool HasHeader(const testing::ReceivedRequest& request, const std::string& line) {
   return request.head.find("\r\n" + line + "\r\n") != std::string::npos;
 }
+
+// The piece patterns of the tests that are about bytes, not timing: the
+// scripted stream delivers each reply whole, a byte at a time, or in seeded
+// random pieces.
+const testing::Pieces kPieces[] = {testing::Pieces::Whole(), testing::Pieces::Of(1), testing::Pieces::Random(4, 11)};
 
 Reply Ok(const std::string& body, const std::string& headers = "") {
   return {Response("HTTP/1.1 200 OK", body, headers)};
@@ -146,10 +154,14 @@ TEST(TNetHTTP, InterimResponsesAreSkipped) {
   for (const std::string interim : {"HTTP/1.1 100 Continue\r\n\r\n",
                                     "HTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\n",
                                     "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n"}) {
-    LoopbackServer server({{interim + Response("HTTP/1.1 200 OK", "final")}});
-    TNetHTTP http;
-    EXPECT_EQ("final", http.Get(server.Url("/x"))) << interim;
-    EXPECT_EQ(200, http.Response().StatusCode());
+    for (Pieces pieces : kPieces) {
+      SCOPED_TRACE(interim + pieces.Name());
+      ScriptedStream stream(ScriptedStream::Once(interim + Response("HTTP/1.1 200 OK", "final")), pieces);
+      TNetHTTP http;
+      http.SetIOHandler(&stream);
+      EXPECT_EQ("final", http.Get("http://peer.test/x"));
+      EXPECT_EQ(200, http.Response().StatusCode());
+    }
   }
 }
 
@@ -323,17 +335,24 @@ TEST(TNetHTTP, ChunkedBodies) {
       {"0\r\n\r\n", ""},
   };
   for (const Case& c : cases) {
-    LoopbackServer server({{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + c.body}, Ok("after")});
-    TNetHTTP http;
-    int begins = 0;
-    int ends = 0;
-    http.OnWorkBegin = [&](rtl::TComponent*, TWorkMode mode, int64_t) { begins += mode == wmRead; };
-    http.OnWorkEnd = [&](rtl::TComponent*, TWorkMode mode) { ends += mode == wmRead; };
-    EXPECT_EQ(c.expected, http.Get(server.Url("/chunks"))) << c.body;
-    EXPECT_EQ(1, begins);  // one frame for the body, not one per chunk
-    EXPECT_EQ(1, ends);
-    EXPECT_EQ("after", http.Get(server.Url("/after")));
-    EXPECT_EQ(1, server.Connections()) << c.body;
+    for (Pieces pieces : kPieces) {
+      SCOPED_TRACE(c.body + pieces.Name());
+      ScriptedStream stream({{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + c.body,
+                               Response("HTTP/1.1 200 OK", "after")},
+                              false}},
+                            pieces);
+      TNetHTTP http;
+      http.SetIOHandler(&stream);
+      int begins = 0;
+      int ends = 0;
+      http.OnWorkBegin = [&](rtl::TComponent*, TWorkMode mode, int64_t) { begins += mode == wmRead; };
+      http.OnWorkEnd = [&](rtl::TComponent*, TWorkMode mode) { ends += mode == wmRead; };
+      EXPECT_EQ(c.expected, http.Get("http://peer.test/chunks"));
+      EXPECT_EQ(1, begins);  // one frame for the body, not one per chunk
+      EXPECT_EQ(1, ends);
+      EXPECT_EQ("after", http.Get("http://peer.test/after"));
+      EXPECT_EQ(1u, stream.Targets().size());
+    }
   }
 }
 
