@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "fuzz_input.h"
-#include "http/header_list.h"
+#include "headers/header_list.h"
 
 using meridian::net::TNetHeaderList;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "http/header_list.h"
+#include "headers/header_list.h"
 #include "rtl/component.h"
 
 namespace meridian::net {

@@ -6,8 +6,8 @@
 
 #include "auth/auth_registry.h"
 #include "auth/authentication.h"
+#include "headers/header_list.h"
 #include "http/authentication_manager.h"
-#include "http/header_list.h"
 #include "http/http_client.h"
 #include "http/proxy_connection_info.h"
 #include "rtl/text.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "http/header_list.h"
+#include "headers/header_list.h"
 #include "rtl/component.h"
 #include "rtl/date_time.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "http/header_list.h"
+#include "headers/header_list.h"
 #include "rtl/date_time.h"
 
 namespace meridian::net {

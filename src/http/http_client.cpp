@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "auth/authentication.h"
+#include "headers/header_list.h"
 #include "http/authentication_manager.h"
 #include "http/cookie_manager.h"
-#include "http/header_list.h"
 #include "http/http_protocol.h"
 #include "http/path_merge.h"
 #include "http/proxy_connection_info.h"
@@ -172,19 +172,15 @@ void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager) {
     TNetCookieManager* previous = cookie_manager_;
     cookie_manager_ = nullptr;
     previous->RemoveFreeNotification(this);
-    if (owns_cookie_manager_) delete previous;
+    FreeComponent(previous);
   }
   cookie_manager_ = manager;
-  owns_cookie_manager_ = false;
   if (manager != nullptr) manager->FreeNotification(this);
 }
 
 void TNetCustomHTTP::Notification(rtl::TComponent* component, rtl::TOperation operation) {
   TNetTCPClient::Notification(component, operation);
-  if (operation == rtl::opRemove && component == cookie_manager_) {
-    cookie_manager_ = nullptr;
-    owns_cookie_manager_ = false;
-  }
+  if (operation == rtl::opRemove && component == cookie_manager_) cookie_manager_ = nullptr;
   if (operation == rtl::opRemove && component == authentication_manager_) authentication_manager_ = nullptr;
 }
 
@@ -533,8 +529,7 @@ void TNetCustomHTTP::AttachCookies(const TNetURI& uri, TNetHTTPRequest& request)
 
 void TNetCustomHTTP::StoreCookies(TNetHTTPResponse& response) {
   if (cookie_manager_ == nullptr && allow_cookies_) {
-    SetCookieManager(new TNetCookieManager(this));
-    owns_cookie_manager_ = true;
+    SetCookieManager(rtl::MakeOwned<TNetCookieManager>(*this));
   }
   if (cookie_manager_ == nullptr) return;
   rtl::TStringList set_cookie;

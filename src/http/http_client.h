@@ -160,8 +160,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   // The pass counter of the running request; 0 when none runs.
   int32_t RedirectCount() const { return redirect_count_; }
 
-  // The attached cookie store, or none. Attaching frees a store the client
-  // created itself; the client forgets a store that is destroyed.
+  // The attached cookie store, or none. Attaching another frees a store the
+  // client owns (the one it makes for itself when cookies are allowed and none
+  // is attached); the client forgets a store that is destroyed.
   TNetCookieManager* CookieManager() const { return cookie_manager_; }
   void SetCookieManager(TNetCookieManager* manager);
 
@@ -247,7 +248,6 @@ class TNetCustomHTTP : public TNetTCPClient {
 
   TNetCookieManager* cookie_manager_ = nullptr;
   TNetAuthenticationManager* authentication_manager_ = nullptr;
-  bool owns_cookie_manager_ = false;
   int32_t server_auth_attempts_ = 0;
   int32_t proxy_auth_attempts_ = 0;
   int32_t auth_retries_ = 3;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "auth/authentication.h"
-#include "http/header_list.h"
+#include "headers/header_list.h"
 #include "rtl/component.h"
 
 namespace meridian::net {

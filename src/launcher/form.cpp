@@ -57,8 +57,8 @@ std::string ErrorBoxText(std::string_view message) {
 TfrmMeridian::TfrmMeridian(rtl::TComponent* owner)
     : rtl::TComponent(owner),
       caption_(kFormCaption),
-      connection_(new TCatalogueConnection(this)),
-      query_(new TCatalogueQuery(this)) {
+      connection_(rtl::MakeOwned<TCatalogueConnection>(*this)),
+      query_(rtl::MakeOwned<TCatalogueQuery>(*this)) {
   SetName("frmMeridian");
   connection_->SetName("ADOConnection2");
   query_->SetName("ADOQuery3");

@@ -52,6 +52,12 @@ void TComponent::RemoveFreeNotification(TComponent* watcher) {
   Erase(watcher->free_notifies_, this);
 }
 
+bool TComponent::FreeComponent(TComponent* component) {
+  if (!Owns(component)) return false;
+  delete component;  // its destructor takes it off this list
+  return true;
+}
+
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove) Erase(free_notifies_, component);
   for (TComponent* child : std::vector<TComponent*>(components_)) child->Notification(component, operation);

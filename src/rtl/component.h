@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace meridian::rtl {
@@ -36,8 +37,9 @@ enum TOperation : uint8_t { opInsert, opRemove };
 // pointer to another one it does not own calls other->FreeNotification(this)
 // and clears the pointer in Notification(other, opRemove). The link works both
 // ways: whichever of the two dies first leaves the other's list.
-// A component created with an owner must be allocated with new; the owner
-// deletes it unless it is deleted earlier, which takes it off the owner's list.
+// Components that belong to another are made with MakeOwned and end with their
+// owner, or earlier through the owner's FreeComponent: ownership is membership
+// of the owner's list, visible as Owner(), and nothing else frees them.
 // Not thread-safe: a component and those it links to live on one thread.
 class TComponent : public TPersistent {
  public:
@@ -63,6 +65,13 @@ class TComponent : public TPersistent {
   // True from the start of destruction on.
   bool Destroying() const { return destroying_; }
 
+  // True when `component` is on this one's owned list.
+  bool Owns(const TComponent* component) const { return component != nullptr && component->owner_ == this; }
+  // Destroys `component` now when this one owns it (it leaves the list and its
+  // watchers are told); does nothing to a component owned elsewhere or by
+  // none. Returns whether it destroyed it.
+  bool FreeComponent(TComponent* component);
+
  protected:
   // Called when `component` is inserted into or removed from this one's owned
   // list, and when a component this one asked about is destroyed. The default
@@ -85,5 +94,13 @@ class TComponent : public TPersistent {
   std::vector<TComponent*> free_notifies_;
   bool destroying_ = false;
 };
+
+// Creates a `T` owned by `owner`: it joins the owner's list and ends with the
+// owner, or earlier through owner.FreeComponent. `T`'s constructor takes the
+// owner first, then `args`.
+template <class T, class... Args>
+T* MakeOwned(TComponent& owner, Args&&... args) {
+  return new T(&owner, std::forward<Args>(args)...);
+}
 
 }  // namespace meridian::rtl

@@ -13,10 +13,10 @@ void TNetTCPClient::Connect(int32_t timeout) {
   if (IOHandler() != nullptr) {
     if (IOHandler()->Connected()) throw ENetAlreadyConnected();
   } else {
-    auto* handler = new TNetIOHandlerSocket(this);
+    // Owned by the client, so it ends at Disconnect.
+    auto* handler = rtl::MakeOwned<TNetIOHandlerSocket>(*this);
     SetIOHandler(handler);
     handler->OnStatus = OnStatus;
-    SetFreeIOHandlerOnDisconnect(true);
   }
   try {
     IOHandler()->Open();

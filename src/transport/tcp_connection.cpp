@@ -75,7 +75,7 @@ bool TNetTCPConnection::Connected() {
 void TNetTCPConnection::Disconnect() {
   DoStatus(hsDisconnecting);
   DisconnectSocket();
-  if (free_io_handler_on_disconnect_) DestroyOwnedIOHandler();
+  DestroyOwnedIOHandler();
   DoOnDisconnected();
   DoStatus(hsDisconnected);
 }
@@ -462,13 +462,14 @@ void TNetTCPConnection::SetIOHandler(TNetIOHandler* handler) {
   if (io_handler_ != nullptr) io_handler_->FreeNotification(this);
 }
 
+bool TNetTCPConnection::FreeIOHandlerOnDisconnect() const { return Owns(io_handler_); }
+
 void TNetTCPConnection::DestroyOwnedIOHandler() {
-  if (!free_io_handler_on_disconnect_) return;
+  if (!Owns(io_handler_)) return;
   TNetIOHandler* owned = io_handler_;
   io_handler_ = nullptr;
   socket_ = nullptr;
-  free_io_handler_on_disconnect_ = false;
-  delete owned;
+  FreeComponent(owned);
 }
 
 void TNetTCPConnection::Notification(rtl::TComponent* component, rtl::TOperation operation) {
@@ -477,7 +478,6 @@ void TNetTCPConnection::Notification(rtl::TComponent* component, rtl::TOperation
   if (component == io_handler_) {
     io_handler_ = nullptr;
     socket_ = nullptr;
-    free_io_handler_on_disconnect_ = false;
   }
   if (component == intercept_) intercept_ = nullptr;
 }

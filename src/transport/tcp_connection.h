@@ -45,9 +45,9 @@ TNetExceptionClass ExceptionClass() {
 // consumed from the input buffer and as they are sent.
 //
 // The connection refers to an I/O handler and an intercept given from outside
-// without owning them and forgets them when they are destroyed; it owns an I/O
-// handler only while FreeIOHandlerOnDisconnect is true (a client that created
-// one while connecting).
+// without owning them and forgets them when they are destroyed. An I/O handler
+// on its own component list (the one a client makes while connecting) is its
+// own: it ends at Disconnect, or when another handler is set.
 // Time-outs are in ms: -1 means ReadTimeout (0 there: no limit), -2 no limit.
 // One thread at a time.
 class TNetTCPConnection : public TNetComponent {
@@ -187,8 +187,8 @@ class TNetTCPConnection : public TNetComponent {
   void SetASCIIFilter(bool value) { ascii_filter_ = value; }
   // The last receive found the peer gone, or the connection closed its socket.
   bool ClosedGracefully() const { return closed_gracefully_; }
-  bool FreeIOHandlerOnDisconnect() const { return free_io_handler_on_disconnect_; }
-  void SetFreeIOHandlerOnDisconnect(bool value) { free_io_handler_on_disconnect_ = value; }
+  // The I/O handler is this connection's own and ends at Disconnect.
+  bool FreeIOHandlerOnDisconnect() const;
   // Received bytes not yet consumed.
   TNetManagedBuffer& InputBuffer() { return input_buffer_; }
   TNetConnectionIntercept* Intercept() const { return intercept_; }
@@ -237,7 +237,6 @@ class TNetTCPConnection : public TNetComponent {
 
   bool ascii_filter_ = false;
   bool closed_gracefully_ = false;
-  bool free_io_handler_on_disconnect_ = false;
   TNetManagedBuffer input_buffer_;
   TNetConnectionIntercept* intercept_ = nullptr;
   TNetIOHandler* io_handler_ = nullptr;

@@ -159,6 +159,24 @@ TEST_F(FetchRun, FollowsRedirectsWithinTheBound) {
   EXPECT_EQ("", over.out);
 }
 
+// The client's events: each followed redirect's head goes out with -i before
+// the last head and body, -v reports the connection's states.
+TEST_F(FetchRun, EventsEmitEveryHeadInOrderAndReportTheConnection) {
+  LoopbackServer server(RedirectChain());
+  const Result r = Run({"-i", "-L", "-v", server.Url("/r/1")});
+  EXPECT_EQ(0, r.code) << r.err;
+  std::vector<size_t> heads;
+  for (size_t at = r.out.find("HTTP/1.1 "); at != std::string::npos; at = r.out.find("HTTP/1.1 ", at + 1)) {
+    heads.push_back(at);
+  }
+  ASSERT_EQ(4u, heads.size()) << r.out;
+  EXPECT_EQ(0u, heads[0]);
+  EXPECT_EQ(heads[3], r.out.find("HTTP/1.1 200 OK")) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("moved")) << r.out;  // no redirect body
+  EXPECT_EQ(r.out.size() - 4, r.out.rfind("done"));
+  EXPECT_NE(std::string::npos, r.err.find("* Connected.")) << r.err;
+}
+
 TEST_F(FetchRun, PostAnsweredBySeeOtherGoesOnAsGet) {
   LoopbackServer server([](const ReceivedRequest& request, size_t index) {
     if (index == 0) return Reply{Response("HTTP/1.1 303 See Other", "", "Location: /result\r\n"), false};

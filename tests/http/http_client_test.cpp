@@ -786,9 +786,13 @@ TEST(TNetHTTP, ForgetsAnAttachedCookieStoreThatIsDestroyed) {
   LoopbackServer server({Ok("set", "Set-Cookie: A=1\r\n"), Ok("")});
   TNetHTTP http;
   http.Get(server.Url("/"));  // creates a store of its own
+  ASSERT_NE(nullptr, http.CookieManager());
+  EXPECT_TRUE(http.Owns(http.CookieManager()));
+  const size_t components = http.ComponentCount();
   auto* outside = new TNetCookieManager();
   http.SetCookieManager(outside);  // frees the client's own store
   EXPECT_EQ(outside, http.CookieManager());
+  EXPECT_EQ(components - 1, http.ComponentCount());
   delete outside;
   EXPECT_EQ(nullptr, http.CookieManager());
   http.SetAllowCookies(false);

@@ -62,6 +62,33 @@ TEST(TComponent, FreeNotificationClearsReferencesBothWays) {
   EXPECT_EQ((std::vector<std::string>{"~t", "w lost peer", "~w", "~t2"}), g_log);
 }
 
+TEST(TComponent, FreeComponentEndsOnlyWhatTheOwnerOwns) {
+  g_log.clear();
+  Probe owner(nullptr, "owner");
+  Probe other(nullptr, "other");
+  Probe* own = MakeOwned<Probe>(owner, "own");
+  Probe* elsewhere = MakeOwned<Probe>(other, "elsewhere");
+  Probe unowned(nullptr, "unowned");
+  Probe watcher(nullptr, "w");
+  watcher.peer = own;
+  own->FreeNotification(&watcher);
+  EXPECT_EQ(&owner, own->Owner());
+  EXPECT_EQ(1u, owner.ComponentCount());
+
+  struct Case {
+    TComponent* component;
+    bool freed;
+  };
+  for (const Case& c : {Case{elsewhere, false}, Case{&unowned, false}, Case{nullptr, false}, Case{&owner, false},
+                        Case{own, true}}) {
+    EXPECT_EQ(c.freed, owner.FreeComponent(c.component));
+  }
+  EXPECT_EQ(0u, owner.ComponentCount());
+  EXPECT_EQ(1u, other.ComponentCount());
+  EXPECT_EQ(nullptr, watcher.peer);  // its watchers were told
+  EXPECT_EQ((std::vector<std::string>{"~own", "w lost peer"}), g_log);
+}
+
 TEST(TPersistent, AssignBetweenUnrelatedClassesRaises) {
   TComponent a;
   TComponent b;

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "net/exceptions.h"
-#include "support/scripted_stream.h"
 #include "rtl/streams.h"
 #include "rtl/text.h"
+#include "support/scripted_stream.h"
 #include "transport/connection_intercept.h"
 #include "transport/io_handler.h"
+#include "transport/io_handler_socket.h"
 #include "transport/tcp_client.h"
 
 namespace meridian::net {
@@ -354,6 +355,38 @@ TEST(TNetTCPConnection, GracefulDisconnectIsNoticedOnceAndHandlersAreForgotten) 
   delete handler;
   EXPECT_EQ(nullptr, connection.IOHandler());
   EXPECT_THROW(connection.ReadLn(), ENetNotConnected);
+}
+
+// The connection ends, at Disconnect or when another handler is set, only an
+// I/O handler on its own component list; any other stays usable.
+TEST(TNetTCPConnection, EndsOnlyTheIOHandlerItOwns) {
+  TNetTCPConnection connection;
+  const size_t components = connection.ComponentCount();
+
+  TNetIOHandlerSocket* own = rtl::MakeOwned<TNetIOHandlerSocket>(connection);
+  connection.SetIOHandler(own);
+  EXPECT_TRUE(connection.FreeIOHandlerOnDisconnect());
+  EXPECT_EQ(own, connection.Socket());
+  connection.Disconnect();
+  EXPECT_EQ(nullptr, connection.IOHandler());
+  EXPECT_EQ(nullptr, connection.Socket());
+  EXPECT_EQ(components, connection.ComponentCount());
+
+  rtl::TComponent other_owner;
+  TNetIOHandlerSocket outside;
+  TNetIOHandlerSocket* owned_elsewhere = rtl::MakeOwned<TNetIOHandlerSocket>(other_owner);
+  for (TNetIOHandlerSocket* handler : {&outside, owned_elsewhere}) {
+    connection.SetIOHandler(handler);
+    EXPECT_FALSE(connection.FreeIOHandlerOnDisconnect());
+    connection.Disconnect();
+    EXPECT_EQ(handler, connection.IOHandler());
+  }
+  EXPECT_EQ(1u, other_owner.ComponentCount());
+
+  connection.SetIOHandler(rtl::MakeOwned<TNetIOHandlerSocket>(connection));
+  connection.SetIOHandler(&outside);  // replaces and ends the owned one
+  EXPECT_EQ(&outside, connection.IOHandler());
+  EXPECT_EQ(components, connection.ComponentCount());
 }
 
 TEST(TNetTCPConnection, EmptyWriteNeitherSendsNorChecksTheConnection) {

@@ -18,6 +18,7 @@
 #include "net/exceptions.h"
 #include "output_stream.h"
 #include "progress_bar.h"
+#include "session_settings.h"
 #include "rtl/streams.h"
 #include "rtl/text.h"
 #include "traffic_watch.h"
@@ -159,7 +160,7 @@ void TFetchSession::Configure() {
   // far below the memory a body may not take.
   http.SetRecvBufferSize(kReceiveBlockSize);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
-    auto* manager = new net::TNetCookieManager(http_.get());  // owned by the client as a component
+    auto* manager = rtl::MakeOwned<net::TNetCookieManager>(http);
     http.SetCookieManager(manager);
     if (!options_.cookie_file.empty()) LoadCookieFile(options_.cookie_file, *manager);
   }
@@ -171,41 +172,8 @@ void TFetchSession::Configure() {
   }
   if (options_.progress_bar && !options_.silent) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
-  if (!options_.proxy.empty()) {
-    std::string proxy = options_.proxy;
-    const size_t scheme_end = proxy.find("://");
-    if (scheme_end != std::string::npos) {
-      if (!rtl::SameText(proxy.substr(0, scheme_end), "http")) {
-        throw EFetchError(fxUnsupportedProtocol, "Unsupported proxy scheme for \"" + options_.proxy + "\"");
-      }
-      proxy.erase(0, scheme_end + 3);
-    }
-    if (!proxy.empty() && proxy.back() == '/') proxy.pop_back();
-    net::TNetProxyConnectionInfo& params = http.ProxyParams();
-    const size_t at = proxy.rfind('@');
-    if (at != std::string::npos) {
-      std::string user_info = proxy.substr(0, at);
-      proxy.erase(0, at + 1);
-      params.SetProxyUsername(rtl::Fetch(user_info, ":"));
-      params.SetProxyPassword(user_info);
-      params.SetBasicAuthentication(true);
-    }
-    const size_t colon = proxy.rfind(':');
-    int32_t port = 1080;
-    if (colon != std::string::npos) {
-      const std::string port_text = proxy.substr(colon + 1);
-      if (!IsDecimal(port_text) || port_text.size() > 5 || std::stoi(port_text) == 0 || std::stoi(port_text) > 65535) {
-        throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + options_.proxy + "\"");
-      }
-      port = std::stoi(port_text);
-      proxy.erase(colon);
-    }
-    if (proxy.empty()) throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + options_.proxy + "\"");
-    params.SetProxyServer(proxy);
-    params.SetProxyPort(port);
-  }
-
-  ConfigureCredentials();
+  if (!options_.proxy.empty()) ApplyProxyOption(options_.proxy, http.ProxyParams());
+  ApplyCredentials(options_, http);
   if (options_.socks != fsNone) ConfigureSocks();
 
   net::TNetHTTPRequest& request = http.Request();
@@ -224,6 +192,12 @@ void TFetchSession::Configure() {
     throw EFetchError(fxUsage, "This request method is supported in HTTP 1.1");
   }
 
+  WireEvents();
+}
+
+// The client's events drive the time-outs, -v, -# and the heads of -i.
+void TFetchSession::WireEvents() {
+  TFetchHTTP& http = *http_;
   // Connecting is bounded by the connect time-out and every later wait by the
   // read time-out: the client connects with its ReadTimeout, so the value is
   // switched as the connection opens and closes.
@@ -278,47 +252,11 @@ void TFetchSession::Configure() {
   };
 }
 
-// -u and -U. The server's challenge is answered with the request's own
-// credentials; the client asks the program only for a host that a redirect
-// led to, and that host gets none. The proxy's is answered by the handler,
-// since the client drops a stored proxy password on every 407.
-void TFetchSession::ConfigureCredentials() {
-  if (!options_.user && !options_.proxy_user) return;
-  TFetchHTTP& http = *http_;
-  // The credentials are fixed for the run: a second answer to the same
-  // challenge would only repeat the first.
-  http.SetAuthRetries(1);
-  net::TNetHTTPOptions http_options = http.HTTPOptions();
-  http.SetHTTPOptions(http_options.Include(net::hoInProcessAuth));
-  if (options_.user) {
-    std::string password = *options_.user;
-    const std::string user = rtl::Fetch(password, ":");
-    net::TNetHTTPRequest& request = http.Request();
-    request.SetUsername(user);
-    request.SetPassword(password);
-    request.SetBasicAuthentication(options_.basic);
-    http.OnAuthorization = [](rtl::TComponent*, net::TNetAuthentication&, bool&) {};
-  }
-  if (options_.proxy_user) {
-    std::string password = *options_.proxy_user;
-    const std::string user = rtl::Fetch(password, ":");
-    http.ProxyParams().SetProxyUsername(user);
-    http.OnProxyAuthorization = [user, password](rtl::TComponent*, net::TNetAuthentication& scheme, bool& handled) {
-      scheme.SetUsername(user);
-      scheme.SetPassword(password);
-      handled = true;
-    };
-  }
-}
-
-// Known names set the request's own field, so that the line replaces the
-// default instead of doubling it; "Name:" with no value removes it. Other
-// lines are sent as they are.
 void TFetchSession::ConfigureSocks() {
-  // The client's own I/O handler lives for one connection only; this one,
-  // owned by the client as a component, keeps the SOCKS settings for every
-  // connection of the run.
-  auto* handler = new net::TNetIOHandlerSocket(http_.get());
+  // The client's own I/O handler lives for one connection only; this one
+  // keeps the SOCKS settings for every connection of the run.
+  socks_handler_ = std::make_unique<net::TNetIOHandlerSocket>();
+  net::TNetIOHandlerSocket* handler = socks_handler_.get();
   handler->OnStatus = [this, handler](rtl::TComponent* sender, net::TNetStatus status, const std::string& text) {
     // The client gives the handshake its connect time-out; each reply of the
     // proxy is a read, so it also waits no longer than the read time-out.
@@ -344,6 +282,9 @@ void TFetchSession::ConfigureSocks() {
   http_->SetIOHandler(handler);
 }
 
+// Known names set the request's own field, so that the line replaces the
+// default instead of doubling it; "Name:" with no value removes it. Other
+// lines are sent as they are.
 void TFetchSession::ApplyHeader(const std::string& line) {
   const size_t colon = line.find(':');
   const std::string name = rtl::Trim(line.substr(0, colon));

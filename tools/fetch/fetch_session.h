@@ -13,6 +13,7 @@
 
 namespace meridian::net {
 class TNetHTTPResponse;
+class TNetIOHandlerSocket;
 }  // namespace meridian::net
 
 namespace meridian::rtl {
@@ -44,10 +45,12 @@ class TFetchSession {
   int32_t Run();
 
  private:
+  // Makes the client and sets it from the options.
   void Configure();
-  void ConfigureCredentials();
   // Gives the client an I/O handler that goes through the SOCKS proxy.
   void ConfigureSocks();
+  // Binds the client's events to the time-outs, -v, -# and the heads of -i.
+  void WireEvents();
   void ApplyHeader(const std::string& line);
   void PrepareUpload();
   int32_t Transfer(const std::string& url);
@@ -67,6 +70,9 @@ class TFetchSession {
   std::unique_ptr<TFetchProgressBar> progress_;
   std::unique_ptr<TFetchDeadline> deadline_;  // destroyed before the client
   std::unique_ptr<rtl::TStream> upload_;
+  // With a SOCKS proxy: the I/O handler that keeps its settings for every
+  // connection of the run. Not the client's own, so a disconnect leaves it.
+  std::unique_ptr<net::TNetIOHandlerSocket> socks_handler_;
   int32_t connect_timeout_ms_ = 0;
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod

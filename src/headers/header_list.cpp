@@ -1,4 +1,4 @@
-#include "http/header_list.h"
+#include "headers/header_list.h"
 
 #include <vector>
 
