@@ -148,6 +148,9 @@ bool TNetHTTPResponse::ConnectionReusable() {
 }
 
 void TNetHTTPResponse::ReadStatusLine(bool empty_answer) {
+  // Until its head is read the whole answer is still due: one that comes
+  // after a time-out here must not answer the next request.
+  unread_ = true;
   std::string line;
   for (int32_t empty = 0;; ++empty) {
     line = client_->ReadLn("\n", -1, LineLimit(*client_));
@@ -157,6 +160,7 @@ void TNetHTTPResponse::ReadStatusLine(bool empty_answer) {
     if (line.empty() && empty_answer) {
       status_line_.clear();
       status_code_ = -1;
+      unread_ = false;
       return;
     }
     if (!line.empty() || empty >= kMaxEmptyLinesBeforeStatus) break;
@@ -192,19 +196,25 @@ void TNetHTTPResponse::ReadResponseHead() {
   ChargeHead(status_line_.size());
 
   WireHeaders().Clear();
-  try {
-    for (;;) {
-      std::string line = client_->ReadLn("\n", -1, LineLimit(*client_));
-      ChargeHead(line.size());
-      if (line.empty()) {
-        if (client_->ReadLnTimedOut()) client_->Disconnect();  // closed mid-line
-        break;
-      }
-      WireHeaders().Add(std::move(line));
-    }
-  } catch (const ENetConnClosedGracefully&) {
-    // A head cut short by the peer's close counts with the lines read so far.
+  // A head cut short by the peer's close, at a line end or inside a line, is
+  // no answer: its status and framing cannot be trusted.
+  auto cut_short = [this] {
     client_->Disconnect();
+    throw ENetHTTPHeadIncomplete();
+  };
+  for (;;) {
+    std::string line;
+    try {
+      line = client_->ReadLn("\n", -1, LineLimit(*client_));
+    } catch (const ENetConnClosedGracefully&) {
+      cut_short();
+    }
+    ChargeHead(line.size());
+    if (line.empty()) {
+      if (client_->ReadLnTimedOut()) cut_short();  // closed mid-line
+      break;
+    }
+    WireHeaders().Add(std::move(line));
   }
   ParseHeaders();
   DecideFraming();

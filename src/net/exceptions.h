@@ -161,6 +161,10 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidChunkedBody, ENetHTTPMalformedResponse, "I
 // A reply whose first line is no HTTP status line: another kind of service, or
 // no HTTP at all.
 MERIDIAN_NET_EXCEPTION(ENetHTTPInvalidStatusLine, ENetHTTPMalformedResponse, "Invalid HTTP status line.")
+// The peer closed before the empty line that ends a response head: what came
+// is no whole answer, whatever its status.
+MERIDIAN_NET_EXCEPTION(ENetHTTPHeadIncomplete, ENetException,
+                       "Connection closed before the end of the response head.")
 // The peer closed before the whole announced body arrived.
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")

@@ -58,6 +58,7 @@ MISBEHAVIOURS = {
     "nochunked": "HTTP/1.1 200 OK\r\nTransfer-Encoding: nochunked\r\nConnection: close\r\n\r\n",
     "redirect-no-location": "HTTP/1.1 302 Found\r\nContent-Length: 6\r\n\r\nmoved\n",
     "empty-lines-first": "\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nhello\n",
+    "head-cut": "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n",
 }
 
 # Accepted differences: (predicate over the case, expectation, reason). The
@@ -79,6 +80,11 @@ KNOWN_DIFFERENCES = [
      "protocol error, refused before any of the head is written; curl reads "
      "\"+5\" as 5 (exit 18), takes a length past 2^63 - 1 as none (exit 0), and "
      "writes the head under -i before refusing \"-5\""),
+    (lambda c: c.misbehaviour == "head-cut",
+     lambda c: (18, b""),
+     "a head that the close cuts short before its empty line is no answer: "
+     "exit 18, as curl gives when such a head announced a length; without one "
+     "curl takes the lines for a whole head and exits 0"),
 ]
 
 # Faults awaiting their fix: (predicate, what is wrong); the first entry that

@@ -35,6 +35,7 @@ TEST(DescribeFailure, MapsLibraryErrorsToExitCodes) {
       {net::ENetReadTimeout(), answered, fxTimedOut},
       {net::ENetConnectTimeout(), before_connect, fxTimedOut},
       {net::ENetHTTPBodyIncomplete(), answered, fxPartialBody},
+      {net::ENetHTTPHeadIncomplete(), answered, fxPartialBody},
       {net::ENetHTTPInvalidChunkedBody(), answered, fxReceiveError},
       {net::ENetHTTPHeadTooLarge(), answered, fxInvalidResponse},
       {net::ENetHTTPConflictingContentLength(), answered, fxInvalidResponse},

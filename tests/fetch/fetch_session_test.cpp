@@ -100,6 +100,9 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       {"headers without a status line", "Content-Length: 3\r\n\r\nabc", {}, 8, ""},
       {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", {}, 8, ""},
       {"empty lines before the status", "\r\n\r\n" + page, {}, 0, "no such page"},
+      {"head cut by the close", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n", {"-i"}, 18, ""},
+      {"redirect head cut by the close", "HTTP/1.1 302 Found\r\nLocation: /b\r\n", {}, 18, ""},
+      {"error head cut by the close, with -f", "HTTP/1.1 404 Not Found\r\nX-A: 1", {"-f"}, 18, ""},
   };
   for (const auto& c : cases) {
     LoopbackServer server({Reply{c.reply, true}});
@@ -112,6 +115,23 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
       EXPECT_EQ(0u, r.err.find("meridian-fetch: (" + std::to_string(c.code) + ") ")) << r.err;
     }
   }
+}
+
+// Standard output that refuses the -w text fails the run, also when the body
+// went to a file.
+TEST_F(FetchRun, WriteOutTextThatCannotBeWrittenFailsTheRun) {
+  LoopbackServer server({Reply{Response("HTTP/1.1 200 OK", "body"), false}});
+  std::ostringstream err;
+  int32_t code;
+  {
+    TFetchOutputStream out(Path("out"));
+    TFetchOutputStream full("/dev/full");
+    TFetchSession session(ParseFetchOptions({"-w", "%{http_code}\n", server.Url("/a")}), out, err, &full);
+    code = session.Run();
+  }
+  EXPECT_EQ(23, code);
+  EXPECT_EQ("body", ReadFile(Path("out")));
+  EXPECT_EQ("meridian-fetch: (23) Failure writing output\n", err.str());
 }
 
 // Answers "/r/N" with a redirect to "/r/N+1" and every other path with "done".

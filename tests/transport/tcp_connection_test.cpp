@@ -4,15 +4,18 @@
 
 #include <algorithm>
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "net/exceptions.h"
 #include "rtl/streams.h"
 #include "rtl/text.h"
+#include "support/scripted_stream.h"
 #include "transport/connection_intercept.h"
 #include "transport/io_handler.h"
 #include "transport/io_handler_socket.h"
+#include "transport/tcp_client.h"
 
 namespace meridian::net {
 namespace {
@@ -91,6 +94,105 @@ TEST(TNetTCPConnection, ReadLnFindsTerminatorsAtEverySplitPoint) {
       Fixture f(ScriptedIOHandler::Chunks(c.wire, block));
       for (const std::string& line : c.lines) EXPECT_EQ(line, f.connection.ReadLn(c.terminator));
       EXPECT_EQ(0, f.connection.InputBuffer().Size());
+    }
+  }
+}
+
+// Every piece pattern around the sizes of the connection's buffers (its 32 KiB
+// receive block, the 16 KiB line limit) and of the output buffers above it:
+// 1, 4, 16, 64, 128 and 256 KiB, one less and one more, and seeded random
+// splits.
+std::vector<testing::Pieces> PiecesAroundBufferSizes() {
+  std::vector<testing::Pieces> all = {testing::Pieces::Whole(), testing::Pieces::Random(7, 5000),
+                                      testing::Pieces::Random(8, 300000)};
+  for (const size_t kib : {0, 4, 16, 64, 128, 256}) {
+    for (const size_t size : {kib * 1024 - 1, kib * 1024, kib * 1024 + 1}) {
+      if (size >= 1 && size <= 256 * 1024 + 1) all.push_back(testing::Pieces::Of(size));
+    }
+  }
+  return all;
+}
+
+// Bytes of every value, line ends included, from a seeded generator.
+std::string Bytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+// A client on a scripted peer that sends `bytes` in the given pieces and
+// then closes.
+struct ScriptedClient {
+  ScriptedClient(std::string bytes, testing::Pieces pieces) : stream(testing::ScriptedStream::Once(std::move(bytes)), pieces) {
+    client.SetIOHandler(&stream);
+    client.SetHost("peer.test");
+    client.SetPort(1);
+    client.Connect();
+  }
+  testing::ScriptedStream stream;
+  TNetTCPClient client;
+};
+
+TEST(TNetTCPConnection, ReadLnGivesBackEveryLineWhateverThePieces) {
+  // Lines of every length around the buffer sizes, each with its own bytes
+  // (no line end inside), ended by LF or CRLF in turn.
+  std::vector<std::string> lines;
+  std::string wire;
+  uint32_t seed = 1;
+  for (const size_t kib : {0, 4, 16, 32, 64, 128, 256}) {
+    for (const size_t size : {kib * 1024 - 1, kib * 1024, kib * 1024 + 1}) {
+      if (kib == 0 && size != 1) continue;
+      std::string line = Bytes(size, seed++);
+      std::replace(line.begin(), line.end(), '\n', 'n');
+      std::replace(line.begin(), line.end(), '\r', 'r');
+      wire += line + (lines.size() % 2 == 0 ? "\n" : "\r\n");
+      lines.push_back(std::move(line));
+    }
+  }
+  lines.emplace_back();
+  wire += "\r\n";
+  for (const testing::Pieces& pieces : PiecesAroundBufferSizes()) {
+    SCOPED_TRACE(pieces.Name());
+    ScriptedClient peer(wire, pieces);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::string line = peer.client.ReadLn("\n", -1, 0);
+      ASSERT_EQ(lines[i].size(), line.size()) << "line " << i;
+      ASSERT_TRUE(lines[i] == line) << "line " << i;
+    }
+    EXPECT_THROW(peer.client.ReadLn(), ENetConnClosedGracefully);
+  }
+}
+
+TEST(TNetTCPConnection, ReadStreamGivesBackEveryByteWhateverThePieces) {
+  // A line first, so that the stream also starts from bytes that wait in the
+  // input buffer; then a count of bytes, or everything up to the close.
+  for (const size_t kib : {0, 1, 4, 16, 32, 64, 128, 256}) {
+    for (const size_t size : {kib * 1024 - 1, kib * 1024, kib * 1024 + 1}) {
+      if (kib == 0 && size > 1) continue;
+      const std::string body = Bytes(size, static_cast<uint32_t>(size));
+      for (const bool until_close : {false, true}) {
+        for (const testing::Pieces& pieces : {testing::Pieces::Of(1), testing::Pieces::Of(4097),
+                                              testing::Pieces::Of(32767), testing::Pieces::Of(65537),
+                                              testing::Pieces::Random(static_cast<uint32_t>(size), 70000), testing::Pieces::Whole()}) {
+          if (size > 64 * 1024 && pieces.kind == testing::Pieces::kFixed && pieces.size == 1) continue;
+          SCOPED_TRACE(std::to_string(size) + " bytes, " + (until_close ? "until the close, " : "counted, ") +
+                       pieces.Name());
+          ScriptedClient peer("head\r\n" + body + (until_close ? "" : "tail\n"), pieces);
+          ASSERT_EQ("head", peer.client.ReadLn());
+          rtl::TMemoryStream stream;
+          if (until_close) {
+            peer.client.ReadStream(stream, -1, true);
+          } else {
+            peer.client.ReadStream(stream, static_cast<int64_t>(size));
+          }
+          ASSERT_EQ(static_cast<int64_t>(size), stream.Size());
+          ASSERT_TRUE(body == stream.DataString());
+          if (!until_close) {
+            EXPECT_EQ("tail", peer.client.ReadLn());
+          }
+        }
+      }
     }
   }
 }

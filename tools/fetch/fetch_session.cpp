@@ -128,12 +128,18 @@ int32_t TFetchSession::Run() {
     // The transfers are done; a jar that cannot be written is only reported.
     if (!options_.silent) err_ << "meridian-fetch: " << e.what() << '\n';
   }
-  try {
-    out_.Flush();
-  } catch (const std::exception& e) {
-    const int32_t code = Fail(DescribeFailure(e, {}));
-    if (result == fxOK) result = code;
+  // Both outputs are checked: with -o the -w text has standard output to
+  // itself, and a failure there is no less a failure.
+  for (TFetchOutputStream* stream : {&out_, &write_out_}) {
+    if (stream == &write_out_ && stream == &out_) break;
+    try {
+      stream->Flush();
+    } catch (const std::exception& e) {
+      const int32_t code = Fail(DescribeFailure(e, {}));
+      if (result == fxOK) result = code;
+    }
   }
+  if (write_out_failed_ && result == fxOK) result = Fail({fxWriteError, "Failure writing output"});
   return result;
 }
 
@@ -461,7 +467,9 @@ void TFetchSession::WriteOut(int32_t http_code, double seconds) {
     write_out_.WriteText(ExpandWriteOut(options_.write_out, facts));
     if (&write_out_ != &out_) write_out_.Flush();
   } catch (const std::exception&) {
-    // Standard output that takes nothing more is reported by the final flush.
+    // The buffer was emptied by the failed write: noted here, reported once
+    // the transfers are done.
+    write_out_failed_ = true;
   }
 }
 

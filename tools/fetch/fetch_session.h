@@ -67,6 +67,7 @@ class TFetchSession {
   TFetchOutputStream& out_;
   std::ostream& err_;
   TFetchOutputStream& write_out_;
+  bool write_out_failed_ = false;  // a -w text could not be written
   std::unique_ptr<TFetchHTTP> http_;
   std::unique_ptr<TFetchTrafficWatch> watch_;  // with -v only
   std::unique_ptr<TFetchProgressBar> progress_;
