@@ -326,11 +326,11 @@ void TNetTCPConnection::ReadStream(rtl::TStream& stream, int64_t count, bool unt
     write(input_buffer_.Memory(), k);
     input_buffer_.Remove(k);
   }
-  // Whatever one receive brought goes on at once: the input buffer then never
-  // holds more than one receive block, and is not grown to collect a block.
+  const int64_t block = std::max<int64_t>(1, std::min<int64_t>(remaining, recv_buffer_size_));
   while (remaining > 0 && Connected()) {
+    const int64_t k = std::min(remaining, block);
     try {
-      if (input_buffer_.Size() == 0) {
+      while (input_buffer_.Size() < k) {
         ReadFromStack();
         CheckForDisconnect(true, true);
       }
@@ -343,8 +343,6 @@ void TNetTCPConnection::ReadStream(rtl::TStream& stream, int64_t count, bool unt
       input_buffer_.Clear();
       continue;
     }
-    const int64_t k = std::min(input_buffer_.Size(), remaining);
-    if (k == 0) continue;
     write(input_buffer_.Memory(), k);
     input_buffer_.Remove(k);
   }
