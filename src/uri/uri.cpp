@@ -79,7 +79,9 @@ void TNetURI::ParsePathAndQuery(std::string rest, bool absolute) {
   // query belongs to it.
   const size_t slash = rtl::LastOccurrenceAtOrBefore("/", rest, query > 0 ? static_cast<int64_t>(query) : -1);
 
-  path_ = absolute ? "/" + rest.substr(0, slash) : rest.substr(0, slash);
+  path_.clear();
+  if (absolute) path_.push_back('/');
+  path_.append(rest, 0, slash);
   if (query > 0) {
     document_ = rest.substr(0, query - 1);
     params_ = rest.substr(query - 1);

@@ -7,9 +7,11 @@
 namespace meridian::fetch {
 
 namespace {
-// Small pieces (heads, short bodies) collect up to this size; a piece at
-// least half as large goes out in one write of its own.
+// Small pieces (heads, short bodies) collect up to this size; a piece of at
+// least kDirectWriteSize goes out in one write of its own, straight from the
+// receive buffer, so body bytes of a large transfer are never copied here.
 constexpr size_t kOutputBufferSize = 256 * 1024;
+constexpr size_t kDirectWriteSize = 16 * 1024;
 }  // namespace
 
 // The stream keeps its own buffer and leaves the file unbuffered, so that
@@ -64,7 +66,7 @@ void TFetchOutputStream::WriteText(std::string_view text) { Put(text.data(), tex
 
 void TFetchOutputStream::Put(const void* bytes, size_t count) {
   // A large piece goes out on its own, but only after the bytes before it.
-  const bool large = count >= kOutputBufferSize / 2;
+  const bool large = count >= kDirectWriteSize;
   if (large || buffer_.size() + count > kOutputBufferSize) Flush();
   if (large) {
     WriteThrough(bytes, count);

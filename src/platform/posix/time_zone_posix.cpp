@@ -3,7 +3,9 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace meridian::platform {
 
@@ -11,9 +13,22 @@ bool LocalUtcOffset(int64_t unix_seconds, int32_t& offset_seconds) {
   // tzset re-reads TZ and frees and rebuilds the C library's zone state;
   // clients on several threads ask for the offset at once (each response's
   // date, each cookie expiry), so the zone is read by one thread at a time.
+  // Every tzset also looks up the zone file on disk, several times per
+  // response on a kept connection, so it runs only when TZ has changed since
+  // the last call (localtime_r itself keeps the zone it was given).
   static std::mutex zone_mutex;
+  static bool zone_read = false;
+  static std::string zone_tz;
+  static bool zone_tz_set = false;
   std::lock_guard lock(zone_mutex);
-  tzset();
+  const char* tz = getenv("TZ");
+  const bool tz_set = tz != nullptr;
+  if (!zone_read || tz_set != zone_tz_set || (tz_set && zone_tz != tz)) {
+    tzset();
+    zone_read = true;
+    zone_tz_set = tz_set;
+    zone_tz = tz_set ? tz : "";
+  }
   const time_t t = static_cast<time_t>(unix_seconds);
   struct tm local {};
   if (localtime_r(&t, &local) == nullptr) return false;
