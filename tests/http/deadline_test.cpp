@@ -17,6 +17,7 @@
 #include "http/scripted_peer.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
+#include "support/loopback_listen.h"
 #include "support/scripted_stream.h"
 
 namespace meridian::net {
@@ -38,17 +39,15 @@ constexpr milliseconds kDrip(40);
 class UnansweringListener {
  public:
   UnansweringListener() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listen_fd_, 0) != 0 || getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    listen_fd_ = testing::ListenOnLoopback(0, port_);
+    if (listen_fd_ < 0) {
       ADD_FAILURE() << "cannot listen on loopback";
       return;
     }
-    port_ = ntohs(address.sin_port);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port_);
     filler_fd_ = socket(AF_INET, SOCK_STREAM, 0);
     if (connect(filler_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       ADD_FAILURE() << "cannot fill the accept queue";
@@ -67,7 +66,7 @@ class UnansweringListener {
  private:
   int listen_fd_ = -1;
   int filler_fd_ = -1;
-  int32_t port_ = 0;
+  uint16_t port_ = 0;
 };
 
 // A head, then the rest one byte at a time.

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/loopback_listen.h"
+
 namespace meridian::net::testing {
 
 namespace {
@@ -34,18 +36,10 @@ LoopbackServer::LoopbackServer(std::vector<Reply> replies)
 
 LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
   if (pipe(wake_) != 0) throw std::runtime_error("pipe");
-  listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  socklen_t len = sizeof addr;
-  if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(listen_fd_, 8) != 0 ||
-      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    throw std::runtime_error("cannot listen on loopback");
-  }
-  port_ = ntohs(addr.sin_port);
+  uint16_t port = 0;
+  listen_fd_ = ListenOnLoopback(8, port);
+  if (listen_fd_ < 0) throw std::runtime_error("cannot listen on loopback");
+  port_ = port;
   thread_ = std::thread([this] { Run(); });
 }
 

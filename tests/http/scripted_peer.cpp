@@ -8,21 +8,15 @@
 
 #include <stdexcept>
 
+#include "support/loopback_listen.h"
+
 namespace meridian::net::testing {
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(listen_fd_, 1) != 0 ||
-      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    if (listen_fd_ >= 0) close(listen_fd_);
-    throw std::runtime_error("cannot listen on loopback");
-  }
-  port_ = ntohs(addr.sin_port);
+  uint16_t port = 0;
+  listen_fd_ = ListenOnLoopback(1, port);
+  if (listen_fd_ < 0) throw std::runtime_error("cannot listen on loopback");
+  port_ = port;
   thread_ = std::thread([this, pieces = std::move(pieces), ending, gap]() mutable {
     Run(std::move(pieces), ending, gap);
   });

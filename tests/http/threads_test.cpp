@@ -18,6 +18,7 @@
 
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
+#include "support/loopback_listen.h"
 
 namespace meridian::net {
 namespace {
@@ -35,18 +36,11 @@ constexpr size_t kMaxHead = 64 * 1024;
 class CookieServer {
  public:
   explicit CookieServer(int connections) {
-    listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listen_fd_, connections) != 0 ||
-        getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    listen_fd_ = testing::ListenOnLoopback(connections, port_);
+    if (listen_fd_ < 0) {
       ADD_FAILURE() << "cannot listen on loopback";
       return;
     }
-    port_ = ntohs(addr.sin_port);
     accepter_ = std::thread([this, connections] { Accept(connections); });
   }
 
@@ -106,7 +100,7 @@ class CookieServer {
   }
 
   int listen_fd_ = -1;
-  int32_t port_ = 0;
+  uint16_t port_ = 0;
   std::thread accepter_;
   std::vector<std::thread> servers_;  // touched by the accepter only until it is joined
 };
