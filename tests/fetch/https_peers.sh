@@ -14,6 +14,7 @@ set -uo pipefail
 
 fetch=${1:?usage: https_peers.sh PATH_TO_MERIDIAN_FETCH}
 source "$(dirname "$0")/boundary_files.sh"
+source "$(dirname "$0")/peers.sh"
 
 need=()
 command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
@@ -46,16 +47,7 @@ trap cleanup EXIT
 
 # Free loopback ports, asked of the system.
 read -r plain_port good_port expired_port wronghost_port selfsigned_port untrusted_port client_port \
-  old_port proxy_port socks_port < <(python3 - <<'EOF'
-import socket
-socks = [socket.socket() for _ in range(10)]
-for s in socks:
-    s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])
-for s in socks:
-    s.close()
-EOF
-)
+  old_port proxy_port socks_port < <(free_ports 10)
 
 # The certificates: a root, a server certificate for localhost and
 # 127.0.0.1, the same expired, one for another name, one from a root nobody
@@ -173,33 +165,9 @@ fi
 "$tinyproxy_bin" -d -c "$work/tinyproxy.conf" >/dev/null 2>&1 &
 pids+=($!)
 
-cat >"$work/danted.conf" <<CONF
-logoutput: $work/danted.log
-internal: 127.0.0.1 port = $socks_port
-external: 127.0.0.1
-clientmethod: none
-socksmethod: none
-client pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-}
-socks pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-  command: connect
-}
-CONF
-"$danted_bin" -f "$work/danted.conf" -p "$work/danted.pid" -N 1 >"$work/danted.out" 2>&1 &
-pids+=($!)
+start_danted "$danted_bin" "$socks_port"
 
 s=https://localhost:$good_port
-# Waits (bounded) until a server answers.
-wait_for() {
-  for _ in $(seq 1 100); do
-    curl -s -o /dev/null --max-time 1 "$@" && return 0
-    sleep 0.1
-  done
-  echo "FAIL: no answer from $*"
-  exit 1
-}
 wait_for --cacert "$pki/ca.pem" "$s/index.html"
 wait_for "http://127.0.0.1:$plain_port/index.html"
 wait_for --cacert "$pki/ca.pem" -x "127.0.0.1:$proxy_port" "$s/index.html"

@@ -14,6 +14,7 @@ set -uo pipefail
 fetch=${1:?usage: real_peers.sh PATH_TO_MERIDIAN_FETCH}
 source "$(dirname "$0")/nginx_conf.sh"
 source "$(dirname "$0")/boundary_files.sh"
+source "$(dirname "$0")/peers.sh"
 
 need=()
 command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
@@ -42,16 +43,7 @@ cleanup() {
 trap cleanup EXIT
 
 # Five free loopback ports, asked of the system.
-read -r nginx_port python_port close_port proxy_port auth_proxy_port < <(python3 - <<'EOF'
-import socket
-socks = [socket.socket() for _ in range(5)]
-for s in socks:
-    s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])
-for s in socks:
-    s.close()
-EOF
-)
+read -r nginx_port python_port close_port proxy_port auth_proxy_port < <(free_ports 5)
 
 # The files served.
 www=$work/www
@@ -125,15 +117,6 @@ echo 'BasicAuth pxuser pxpass' >>"$work/auth-tinyproxy.conf"
 "$tinyproxy_bin" -d -c "$work/auth-tinyproxy.conf" >/dev/null 2>&1 &
 pids+=($!)
 
-# Waits (bounded) until a server answers.
-wait_for() {
-  for _ in $(seq 1 100); do
-    curl -s -o /dev/null --max-time 1 "$@" && return 0
-    sleep 0.1
-  done
-  echo "FAIL: no answer from $*"
-  exit 1
-}
 wait_for "http://127.0.0.1:$nginx_port/index.html"
 wait_for "http://127.0.0.1:$python_port/index.html"
 wait_for "http://127.0.0.1:$close_port/"

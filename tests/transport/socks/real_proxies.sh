@@ -12,6 +12,7 @@ fetch=$1
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 source "$root/tests/fetch/boundary_files.sh"
 source "$root/tests/fetch/nginx_conf.sh"
+source "$root/tests/fetch/peers.sh"
 
 have_all() {
   command -v danted && command -v microsocks && command -v curl && command -v python3 &&
@@ -68,22 +69,7 @@ nginx_conf "$work/nginx" "$nginx_port" "$work/site" "access_log off;" ""
 pids+=($!)
 
 dante_port=$(free_port)
-cat >"$work/danted.conf" <<CONF
-logoutput: $work/danted.log
-internal: 127.0.0.1 port = $dante_port
-external: 127.0.0.1
-clientmethod: none
-socksmethod: none
-client pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-}
-socks pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-  command: connect
-}
-CONF
-danted -f "$work/danted.conf" -p "$work/danted.pid" -N 1 >"$work/danted.out" 2>&1 &
-pids+=($!)
+start_danted danted "$dante_port"
 
 auth_port=$(free_port)
 microsocks -i 127.0.0.1 -p "$auth_port" -u fred -P 'se:cret' >"$work/microsocks.log" 2>&1 &
