@@ -53,6 +53,8 @@ class TNetSimpleBuffer : public rtl::TStream {
   // write into it, then CommitTail with the number written.
   char* ReserveTail(int64_t count);
   void CommitTail(int64_t count) { end_ += count; }
+  // Bytes that fit after the end without growing the memory.
+  int64_t TailRoom() const { return capacity_ - end_; }
 
  protected:
   // Moves the content to the start of the memory.
