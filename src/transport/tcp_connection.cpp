@@ -185,10 +185,14 @@ int32_t TNetTCPConnection::ReadFromStack(bool raise, int32_t timeout, bool raise
 }
 
 int32_t TNetTCPConnection::ReceiveBlock(int32_t& appended) {
-  const int32_t size = std::max(recv_buffer_size_, 1);
+  int32_t size = std::max(recv_buffer_size_, 1);
   if (intercept_ == nullptr) {
     // Without an intercept the block is received straight into the input
     // buffer: the same bytes end up there without a copy through scratch space.
+    // Bytes still waiting there shorten the block to the room that is left
+    // rather than double the memory; only a full buffer grows.
+    const int64_t room = input_buffer_.TailRoom();
+    if (room > 0 && room < size) size = static_cast<int32_t>(room);
     char* tail = input_buffer_.ReserveTail(size);
     const int32_t n = io_handler_->Recv(tail, size);
     if (n <= 0) return n;
@@ -395,7 +399,15 @@ void TNetTCPConnection::SendBlock(const char* bytes, int64_t count) {
       const int32_t left = deadline_.Left();
       if (left == 0 || !io_handler_->Writable(left)) DeadlineReached();
     }
-    const int32_t n = io_handler_->Send(bytes + sent_total, chunk);
+    int32_t n = 0;
+    try {
+      n = io_handler_->Send(bytes + sent_total, chunk);
+    } catch (const ENetReadTimeout&) {
+      // A handler that waits on its own (TLS, record by record) ran into the
+      // deadline: the connection ends as with any step the deadline cuts.
+      if (deadline_.IsSet()) DeadlineReached();
+      throw;
+    }
     // Under a deadline the handler takes only what fits without waiting; a
     // full send buffer means waiting for room again.
     if (n < 0 && deadline_.IsSet() && GStack->WSGetLastError() == kWSAEWOULDBLOCK) continue;

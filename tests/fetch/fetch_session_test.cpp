@@ -52,7 +52,7 @@ class FetchRun : public ::testing::Test {
 
   Result Run(std::vector<std::string> args) {
     const std::string out_path = Path("out");
-    std::ostringstream err;
+    TFetchMessageText err;
     int32_t code;
     {
       TFetchOutputStream out(out_path);
@@ -121,7 +121,7 @@ TEST_F(FetchRun, MapsEachOutcomeToOutputAndExitCode) {
 // went to a file.
 TEST_F(FetchRun, WriteOutTextThatCannotBeWrittenFailsTheRun) {
   LoopbackServer server({Reply{Response("HTTP/1.1 200 OK", "body"), false}});
-  std::ostringstream err;
+  TFetchMessageText err;
   int32_t code;
   {
     TFetchOutputStream out(Path("out"));

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "progress_bar.h"
 
@@ -30,7 +29,7 @@ TEST(ExpandWriteOut, FillsVariablesAndEscapes) {
 }
 
 TEST(TFetchProgressBar, RendersAShareOrAByteCount) {
-  std::ostringstream out;
+  TFetchMessageText out;
   TFetchProgressBar bar(out, 20);
   EXPECT_EQ("######         50.0%", bar.Render(50, 100));
   EXPECT_EQ("############# 100.0%", bar.Render(150, 100));  // more than announced

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
+#include <cstdio>
 #include <limits>
-#include <ostream>
-#include <sstream>
 
 #include "cookie_file.h"
 #include "deadline.h"
@@ -58,11 +56,15 @@ bool IsDecimal(std::string_view text) {
 }
 
 std::string ReadWholeFile(const std::string& file_name) {
-  std::ifstream in(file_name, std::ios::binary);
-  std::ostringstream content;
-  if (in) content << in.rdbuf();
-  if (!in || in.bad()) throw EFetchError(fxReadError, "Failed to open/read local data from file/application");
-  return content.str();
+  const auto fail = [] { return EFetchError(fxReadError, "Failed to open/read local data from file/application"); };
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(file_name.c_str(), "rb"), std::fclose);
+  if (file == nullptr) throw fail();
+  std::string content;
+  char block[16 * 1024];
+  size_t n = 0;
+  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) content.append(block, n);
+  if (std::ferror(file.get()) != 0) throw fail();
+  return content;
 }
 
 std::string BaseName(const std::string& path) {
@@ -94,7 +96,7 @@ std::string CheckedURL(const std::string& url) {
 
 }  // namespace
 
-TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+TFetchSession::TFetchSession(TFetchOptions options, TFetchOutputStream& out, TFetchMessages& err,
                              TFetchOutputStream* write_out)
     : options_(std::move(options)), out_(out), err_(err), write_out_(write_out != nullptr ? *write_out : out) {}
 
@@ -489,7 +491,7 @@ std::string TFetchSession::EffectiveURL() const {
   return url + uri.Path() + uri.Document() + uri.Params();
 }
 
-int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err) {
+int32_t RunFetch(const std::vector<std::string>& args, TFetchMessages& err) {
   TFetchOptions options;
   try {
     options = ParseFetchOptions(args);

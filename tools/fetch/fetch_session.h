@@ -3,13 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fetch_errors.h"
 #include "fetch_options.h"
+#include "messages.h"
 
 namespace meridian::net {
 class TNetHTTPResponse;
@@ -33,7 +33,7 @@ class TFetchTrafficWatch;
 // must outlive the session. One use: make it, call Run once.
 class TFetchSession {
  public:
-  TFetchSession(TFetchOptions options, TFetchOutputStream& out, std::ostream& err,
+  TFetchSession(TFetchOptions options, TFetchOutputStream& out, TFetchMessages& err,
                 TFetchOutputStream* write_out = nullptr);
   ~TFetchSession();
   TFetchSession(const TFetchSession&) = delete;
@@ -65,7 +65,7 @@ class TFetchSession {
 
   TFetchOptions options_;
   TFetchOutputStream& out_;
-  std::ostream& err_;
+  TFetchMessages& err_;
   TFetchOutputStream& write_out_;
   bool write_out_failed_ = false;  // a -w text could not be written
   std::unique_ptr<TFetchHTTP> http_;
@@ -89,6 +89,6 @@ class TFetchSession {
 // The whole program below main: parses `args` (without the program name),
 // prints help, version or the usage error, and runs the session.
 // Returns the exit code.
-int32_t RunFetch(const std::vector<std::string>& args, std::ostream& err);
+int32_t RunFetch(const std::vector<std::string>& args, TFetchMessages& err);
 
 }  // namespace meridian::fetch

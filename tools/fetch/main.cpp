@@ -1,5 +1,4 @@
 // meridian-fetch: fetches URLs over HTTP with the Meridian network library.
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -7,5 +6,6 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return meridian::fetch::RunFetch(args, std::cerr);
+  meridian::fetch::TFetchStandardError err;
+  return meridian::fetch::RunFetch(args, err);
 }

@@ -2,7 +2,6 @@
 #include "progress_bar.h"
 
 #include <algorithm>
-#include <ostream>
 #include <string>
 
 #include "rtl/text.h"
@@ -23,13 +22,13 @@ void TFetchProgressBar::Update(int64_t done) {
   const Clock::time_point now = Clock::now();
   if (now - started_ < kQuietPeriod) return;
   if (shown_ && now - drawn_ < kRedrawPeriod) return;
-  out_ << '\r' << Render(done_, total_) << std::flush;
+  out_ << '\r' << Render(done_, total_);
   shown_ = true;
   drawn_ = now;
 }
 
 void TFetchProgressBar::End() {
-  if (running_ && shown_) out_ << '\r' << Render(done_, total_) << '\n' << std::flush;
+  if (running_ && shown_) out_ << '\r' << Render(done_, total_) << '\n';
   running_ = false;
   shown_ = false;
 }

@@ -3,8 +3,9 @@
 
 #include <chrono>
 #include <cstdint>
-#include <iosfwd>
 #include <string>
+
+#include "messages.h"
 
 namespace meridian::fetch {
 
@@ -17,7 +18,7 @@ class TFetchProgressBar {
   static constexpr std::chrono::milliseconds kRedrawPeriod{100};
 
   // REQUIRES: `out` outlives the bar.
-  explicit TFetchProgressBar(std::ostream& out, int32_t width = 72) : out_(out), width_(width) {}
+  explicit TFetchProgressBar(TFetchMessages& out, int32_t width = 72) : out_(out), width_(width) {}
 
   // A transfer of `total` bytes begins (-1: unknown).
   void Begin(int64_t total);
@@ -31,7 +32,7 @@ class TFetchProgressBar {
 
  private:
   using Clock = std::chrono::steady_clock;
-  std::ostream& out_;
+  TFetchMessages& out_;
   int32_t width_;
   int64_t total_ = -1;
   int64_t done_ = 0;

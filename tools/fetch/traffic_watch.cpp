@@ -1,7 +1,6 @@
 // Request-head logging for meridian-fetch.
 #include "traffic_watch.h"
 
-#include <ostream>
 #include <string>
 
 namespace meridian::fetch {

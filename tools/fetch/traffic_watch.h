@@ -1,8 +1,7 @@
 // Shows the request heads as they are sent, for meridian-fetch's -v.
 #pragma once
 
-#include <iosfwd>
-
+#include "messages.h"
 #include "transport/connection_intercept.h"
 
 namespace meridian::fetch {
@@ -11,13 +10,13 @@ namespace meridian::fetch {
 // `verbose_out` as "> " lines. `verbose_out` must outlive the intercept.
 class TFetchTrafficWatch : public net::TNetConnectionIntercept {
  public:
-  explicit TFetchTrafficWatch(std::ostream* verbose_out) : verbose_out_(verbose_out) {}
+  explicit TFetchTrafficWatch(TFetchMessages* verbose_out) : verbose_out_(verbose_out) {}
   std::string ClassName() const override { return "TFetchTrafficWatch"; }
 
   void Send(rtl::TStream& block) override;
 
  private:
-  std::ostream* verbose_out_;
+  TFetchMessages* verbose_out_;
 };
 
 }  // namespace meridian::fetch
