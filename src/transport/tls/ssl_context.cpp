@@ -122,11 +122,15 @@ void TNetSSLContext::Init(TSide side) {
 
   ssl.SSL_CTX_set_default_passwd_cb(context_, PasswordCallback);
   ssl.SSL_CTX_set_default_passwd_cb_userdata(context_, this);
-  ssl.SSL_CTX_set_default_verify_paths(context_);
+  // Trusted certificates given by the caller replace the system's: a peer is
+  // then trusted only by them (and the system's bundle, a few hundred
+  // certificates, is not read for nothing).
   if (!RootCertFile.empty() || !VerifyDirs.empty()) {
     const char* file = RootCertFile.empty() ? nullptr : RootCertFile.c_str();
     const char* folder = VerifyDirs.empty() ? nullptr : VerifyDirs.c_str();
     if (ssl.SSL_CTX_load_verify_locations(context_, file, folder) <= 0) throw ENetOSSLLoadingRootCertError();
+  } else {
+    ssl.SSL_CTX_set_default_verify_paths(context_);
   }
   if (!CertFile.empty() && ssl.SSL_CTX_use_certificate_file(context_, CertFile.c_str(), SSL_FILETYPE_PEM) <= 0) {
     throw ENetOSSLLoadingCertError();
@@ -153,7 +157,8 @@ void TNetSSLContext::Init(TSide side) {
     ssl.SSL_CTX_set_session_id_context(context_, reinterpret_cast<const unsigned char*>(&SessionIdContext),
                                        sizeof SessionIdContext);
   }
-  if (!RootCertFile.empty()) {
+  // The names a server sends when it asks for a client certificate.
+  if (side == sdServer && !RootCertFile.empty()) {
     ssl.SSL_CTX_set_client_CA_list(context_, ssl.SSL_load_client_CA_file(RootCertFile.c_str()));
   }
   ssl.ERR_clear_error();

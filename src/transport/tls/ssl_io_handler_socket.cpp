@@ -155,7 +155,10 @@ int32_t TNetSSLIOHandlerSocket::ReceiveEncrypted(void* buffer, int32_t length) {
 int32_t TNetSSLIOHandlerSocket::SendEncrypted(const void* buffer, int32_t length) {
   if (!Connected()) throw ENetClosedSocket();
   if (ssl_socket_ == nullptr) throw ENetOSSLConnectError();
-  return ssl_socket_->Write(buffer, length);
+  // Writes have no time-out of their own; the connection's deadline bounds
+  // them, record by record.
+  const TNetDeadline& deadline = Deadline();
+  return ssl_socket_->Write(buffer, length, deadline.IsSet() ? std::max(deadline.Left(), 1) : -2);
 }
 
 void TNetSSLIOHandlerSocket::FireStatusInfo(const std::string& msg) {

@@ -26,7 +26,9 @@ class TNetSSLOptions : public rtl::TPersistent {
   void Assign(const rtl::TPersistent& source) override;
 
   // File of trusted CA certificates (PEM); also the CAs a server names when
-  // asking for a client certificate. Default: empty.
+  // asking for a client certificate. With this or VerifyDirs set, only they
+  // are trusted; with neither, the system's trusted certificates are.
+  // Default: empty.
   const std::string& RootCertFile() const { return root_cert_file_; }
   void SetRootCertFile(std::string value) { root_cert_file_ = std::move(value); }
   // Own certificate (PEM). Default: empty.

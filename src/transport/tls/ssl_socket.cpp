@@ -25,9 +25,27 @@ int BioWrite(BIO* bio, const char* data, int length) {
   auto* transport = static_cast<TTransport*>(OpenSSL().BIO_get_data(bio));
   OpenSSL().BIO_clear_flags(bio, BIO_FLAGS_RWS | BIO_FLAGS_SHOULD_RETRY);
   try {
-    const int32_t n = transport->socket->Send(data, length, 0);
-    if (n < 0) transport->socket_failed = true;
-    return n;
+    if (!transport->send_until) {
+      const int32_t n = transport->socket->Send(data, length, 0);
+      if (n < 0) transport->socket_failed = true;
+      return n;
+    }
+    // Bounded: wait for room no longer than the time left, then take only
+    // what fits without waiting.
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*transport->send_until - Clock::now());
+      if (left.count() <= 0 || !transport->socket->Writable(static_cast<int32_t>(left.count()))) {
+        transport->timed_out = true;
+        return -1;
+      }
+      const int32_t n = transport->socket->Send(data, length, kMsgDontWait);
+      if (n >= 0) return n;
+      if (GStack->WSGetLastError() != kWSAEWOULDBLOCK) {
+        transport->socket_failed = true;
+        return n;
+      }
+    }
   } catch (...) {
     transport->failure = std::current_exception();
     return -1;
@@ -130,6 +148,7 @@ TNetSSLCipher& TNetSSLSocket::Cipher() {
 void TNetSSLSocket::BeginCall(int32_t wait) {
   OpenSSL().ERR_clear_error();
   transport_.wait = wait;
+  transport_.send_until.reset();
   transport_.timed_out = false;
   transport_.socket_failed = false;
   transport_.failure = nullptr;
@@ -261,22 +280,28 @@ int32_t TNetSSLSocket::Read(void* buffer, int32_t length, int32_t wait) {
   return Failed(n);
 }
 
-int32_t TNetSSLSocket::Write(const void* buffer, int32_t length) {
+int32_t TNetSSLSocket::Write(const void* buffer, int32_t length, int32_t wait) {
   if (session_ == nullptr || fatal_) {
     if (session_ == nullptr || final_result_ == 0) return 0;
     return final_result_;
   }
   if (length <= 0) return 0;
   const TOpenSSLEntries& ssl = OpenSSL();
+  std::optional<std::chrono::steady_clock::time_point> until;
+  if (wait != -2) until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
   BeginCall(-2);
+  transport_.send_until = until;
   int32_t n = ssl.SSL_write(session_, buffer, length);
   if (n > 0) return n;
   const int error = ssl.SSL_get_error(session_, n);
-  if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+  if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) && !transport_.timed_out) {
     BeginCall(-2);
+    transport_.send_until = until;
     n = ssl.SSL_write(session_, buffer, length);
     if (n > 0) return n;
   }
+  // A record cut short cannot be taken back: the session ends with it.
+  if (transport_.timed_out) fatal_ = true;
   return Failed(n);
 }
 

@@ -4,9 +4,11 @@
 
 #include <openssl/ssl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "transport/tls/ssl_events.h"
@@ -73,8 +75,10 @@ class TNetSSLSocket {
   // ENetReadTimeout when the wait passes and ENetOSSLSessionError when the
   // session fails.
   int32_t Read(void* buffer, int32_t length, int32_t wait);
-  // Sends `length` bytes; results and throws as Read.
-  int32_t Write(const void* buffer, int32_t length);
+  // Sends `length` bytes, within `wait` ms when it is not -2 (else the
+  // sends wait as long as the peer makes them); results and throws as Read,
+  // and a write that runs out of time ends the session.
+  int32_t Write(const void* buffer, int32_t length, int32_t wait = -2);
   // True when application data (or the end of the session) can be read
   // within `timeout` ms (-2: no limit). Records that carry no application
   // data are consumed without waking the reader.
@@ -85,6 +89,9 @@ class TNetSSLSocket {
     TNetSocketHandle* socket = nullptr;
     // Longest wait for the peer in one receive: ms, 0 none, -2 no limit.
     int32_t wait = -2;
+    // Sends of one write call end by then (no limit: no value); a send that
+    // would wait past it counts as timed out.
+    std::optional<std::chrono::steady_clock::time_point> send_until;
     bool timed_out = false;
     bool socket_failed = false;
     std::exception_ptr failure;

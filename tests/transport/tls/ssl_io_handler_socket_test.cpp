@@ -1,8 +1,10 @@
 #include "transport/tls/ssl_io_handler_socket.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -10,6 +12,7 @@
 
 #include "net/exceptions.h"
 #include "tls_peers.h"
+#include "transport/deadline.h"
 #include "transport/loopback.h"
 #include "transport/tcp_client.h"
 #include "transport/tls/openssl_binding.h"
@@ -123,6 +126,36 @@ TEST_F(TNetSSLIOHandlerSocketTest, RefusedCertificatesNameTheirReasonAndPassWith
     tls.Connect("localhost", server.Port());
     EXPECT_EQ("HTTP/1.0 200 ok", tls.Get());
   }
+}
+
+// Without trusted certificates of its own the handler trusts the system's
+// (here made the test root through SSL_CERT_FILE); certificates of its own
+// replace the system's instead of adding to them.
+TEST_F(TNetSSLIOHandlerSocketTest, OwnTrustedCertificatesReplaceTheSystems) {
+  const char* old = getenv("SSL_CERT_FILE");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("SSL_CERT_FILE", pki_->Pem("ca").c_str(), 1);
+  struct Restore {
+    const char* value;
+    ~Restore() {
+      if (value != nullptr) {
+        setenv("SSL_CERT_FILE", value, 1);
+      } else {
+        unsetenv("SSL_CERT_FILE");
+      }
+    }
+  } restore{old != nullptr ? saved.c_str() : nullptr};
+  {
+    OpensslServer server(ServerWith("server"));
+    Client tls;
+    tls.handler.SSLOptions().SetRootCertFile("");
+    tls.Connect("localhost", server.Port());
+    EXPECT_EQ("HTTP/1.0 200 ok", tls.Get());
+  }
+  OpensslServer server(ServerWith("server"));
+  Client tls;
+  tls.handler.SSLOptions().SetRootCertFile(pki_->Pem("selfsigned"));
+  EXPECT_THROW(tls.Connect("localhost", server.Port()), ENetOSSLVerifyError);
 }
 
 TEST_F(TNetSSLIOHandlerSocketTest, AServerThatWantsAClientCertificateGetsOneOnlyWhenGiven) {
@@ -362,6 +395,43 @@ TEST_F(TNetSSLIOHandlerSocketTest, TheLibrarysOwnServerAcceptsTheLibrarysClient)
   int ciphers = 0;
   for (const std::string& text : server_texts) ciphers += text.rfind("Cipher: name = ", 0) == 0 ? 1 : 0;
   EXPECT_EQ(1, ciphers);
+}
+
+// A peer that completes the handshake and then reads nothing: a large write
+// fills the socket's buffers and ends at the connection's deadline, closed,
+// instead of blocking inside the TLS library.
+TEST_F(TNetSSLIOHandlerSocketTest, AWriteToAPeerThatStopsReadingEndsAtTheDeadline) {
+  LoopbackServer listener(nullptr);
+  TNetServerIOHandlerSSL server_handler;
+  server_handler.SSLOptions().SetCertFile(pki_->Pem("server"));
+  server_handler.SSLOptions().SetKeyFile(pki_->Key("server"));
+  std::atomic<bool> done{false};
+  std::thread serving([&] {
+    try {
+      if (!listener.Listener().Readable(10000)) return;
+      std::unique_ptr<TNetIOHandler> peer = server_handler.Accept(listener.Listener().Handle());
+      if (peer == nullptr) return;
+      peer->AfterAccept();
+      for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      peer->Close();
+    } catch (const std::exception&) {
+    }
+  });
+  Client tls;
+  tls.Connect("localhost", listener.Port());
+  tls.client.SetDeadline(TNetDeadline::In(1500));
+  const std::string block(1 << 20, 'x');
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW(
+      {
+        for (int i = 0; i < 256; ++i) tls.client.Write(block);
+      },
+      ENetReadTimeout);
+  const auto took = std::chrono::steady_clock::now() - started;
+  done = true;
+  serving.join();
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_FALSE(tls.client.Connected());
 }
 
 // Answers the password callback with a fixed text.
