@@ -47,7 +47,7 @@ trap cleanup EXIT
 
 # Free loopback ports, asked of the system.
 read -r plain_port good_port expired_port wronghost_port selfsigned_port untrusted_port client_port \
-  old_port proxy_port socks_port < <(free_ports 10)
+  old_port proxy_port socks_port silent_port < <(free_ports 11)
 
 # The certificates: a root, a server certificate for localhost and
 # 127.0.0.1, the same expired, one for another name, one from a root nobody
@@ -273,6 +273,31 @@ compare "https through an HTTP proxy, wrong host" "${ca[@]}" -x "127.0.0.1:$prox
 compare "https through SOCKS 5" "${ca[@]}" -i --socks5-hostname "127.0.0.1:$socks_port" "$s/index.html"
 compare "https through SOCKS 5, large file" "${ca[@]}" --socks5-hostname "127.0.0.1:$socks_port" "$s/big.bin"
 compare "https through SOCKS 4" "${ca[@]}" -i --socks4 "127.0.0.1:$socks_port" "$s/index.html"
+
+# A server that accepts the connection and then says nothing: the handshake
+# ends with -m's deadline (exit 28 for both), long before anything else would.
+python3 - "$silent_port" >/dev/null 2>&1 <<'EOF' &
+import socket, sys, time
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", int(sys.argv[1])))
+server.listen(8)
+held = []
+while len(held) < 64:
+    held.append(server.accept()[0])
+time.sleep(120)
+EOF
+pids+=($!)
+for _ in $(seq 1 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$silent_port") 2>/dev/null && break
+  sleep 0.1
+done
+started=$SECONDS
+compare "a silent handshake ends under -m" "${ca[@]}" -m 2 "https://127.0.0.1:$silent_port/"
+if ((SECONDS - started > 15)); then
+  echo "FAIL a silent handshake: the two runs took $((SECONDS - started)) s under -m 2"
+  failed=$((failed + 1))
+fi
 
 # -v shows the cipher.
 expect_error "-v shows the cipher" "Cipher: name = " -v "${ca[@]}" "$s/index.html"
