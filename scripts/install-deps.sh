@@ -11,6 +11,7 @@ packages=(
   libpsl-dev
   nginx tinyproxy curl python3
   dante-server microsocks
+  libnss-wrapper
 )
 
 missing=()
