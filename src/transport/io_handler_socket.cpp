@@ -211,13 +211,16 @@ void TNetIOHandlerSocket::ConnectWithTimeout(int32_t timeout) {
     return;
   }
   // Closing a socket does not end a connect pending on it in another thread
-  // on every platform; shutting it down does, once that connect has begun.
-  // So shut down until the thread has ended, and only then close: the time-out
-  // is never reported while the attempt is still running.
+  // on every platform; shutting it down does there, once that connect has
+  // begun, and the stack then repeats it until the thread has ended. Where
+  // closing is what ends it, the handle is gone and only forgotten here. The
+  // time-out is never reported while the attempt is still running.
+  bool closed = false;
   do {
-    binding_->Shutdown();
-  } while (!thread.WaitFor(step));
+    closed = binding_->HandleAllocated() && GStack->EndPendingConnect(binding_->Handle());
+  } while (!closed && !thread.WaitFor(step));
   thread.Join();
+  if (closed) binding_->Reset(false);
   Close();
   throw ENetConnectTimeout();
 }

@@ -217,6 +217,11 @@ bool TNetStack::IsIP(std::string_view text) {
   return std::all_of(parts.begin(), parts.end(), IsDecimalByte);
 }
 
+bool TNetStack::EndPendingConnect(TNetStackSocketHandle socket) {
+  WSShutdown(socket, kSdBoth);
+  return false;
+}
+
 std::string TNetStack::WSTranslateSocketErrorMsg(int32_t code) {
   return rtl::Format("Socket Error # %d\r\n%s", code, SocketErrorText(code));
 }

@@ -256,6 +256,13 @@ class TNetStack {
   // kWSAEINPROGRESS or kWSAEWOULDBLOCK depending on the platform; wait for
   // the socket to become writable, then read kSoError for the outcome.
   virtual int32_t WSSetNonBlocking(TNetStackSocketHandle socket, bool non_blocking) = 0;
+  // Ends a connect that another thread is waiting in on `socket`. True when
+  // that closed the socket (the handle is gone then and must not be closed
+  // again); false when it shut the socket down, which ends the connect only
+  // once it has begun, so the caller repeats it until the connect has ended.
+  // The base shuts down; a platform where that does not end a pending
+  // connect closes instead.
+  virtual bool EndPendingConnect(TNetStackSocketHandle socket);
   // "a.b.c.d" from the four bytes in memory order.
   virtual std::string TranslateTInAddrToString(const TInAddr& address) = 0;
   // The four parts cut as IsIP cuts them, each into one byte (a value above

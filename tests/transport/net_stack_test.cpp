@@ -11,7 +11,7 @@
 
 #include "net/exceptions.h"
 #include "rtl/exceptions.h"
-#include "transport/net_stack_posix.h"
+#include "transport/posix/net_stack_posix.h"
 #include "transport/socket_list.h"
 
 namespace meridian::net {

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "fetch_session.h"
+#include "standard_streams.h"
 
 int main(int argc, char** argv) {
+  meridian::fetch::UseBinaryStandardStreams();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return meridian::fetch::RunFetch(args, std::cerr);
 }

@@ -1,4 +1,4 @@
-#include "transport/net_stack_posix.h"
+#include "transport/posix/net_stack_posix.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
