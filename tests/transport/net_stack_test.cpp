@@ -88,9 +88,102 @@ class LookupRecordingStack : public TPlatformStack {
     looked_up.push_back(host);
     return "10.9.8.7";
   }
+  std::vector<TNetAddress> WSGetHostAddresses(const std::string& host, int32_t family) override {
+    looked_up.push_back(host + "/" + std::to_string(family));
+    return {{kAfInet6, "2001:db8::1"}, {kAfInet, "10.9.8.7"}};
+  }
   std::string WSGetHostName() override { return "localhost"; }
   std::vector<std::string> looked_up;
 };
+
+TEST(TNetStack, ResolveHostAddressesLooksUpOnlyNamesOfTheAllowedFamilies) {
+  const std::vector<TNetAddress> both = {{kAfInet, "127.0.0.1"}, {kAfInet6, "::1"}};
+  const std::vector<TNetAddress> answer = {{kAfInet6, "2001:db8::1"}, {kAfInet, "10.9.8.7"}};
+  const struct {
+    std::string host;
+    TNetIPVersion version;
+    std::vector<TNetAddress> expected;
+    std::string looked_up;  // "host/family" handed to the resolver; empty: none
+  } cases[] = {
+      {"LocalHost", ivAny, both, ""},
+      {"localhost", ivIPv4, {{kAfInet, "127.0.0.1"}}, ""},
+      {"localhost", ivIPv6, {{kAfInet6, "::1"}}, ""},
+      {"192.168.0.1", ivAny, {{kAfInet, "192.168.0.1"}}, ""},
+      {"192.168.0.1", ivIPv4, {{kAfInet, "192.168.0.1"}}, ""},
+      {"::1", ivAny, {{kAfInet6, "::1"}}, ""},
+      {"FE80::A:1", ivIPv6, {{kAfInet6, "FE80::A:1"}}, ""},
+      {"example.test", ivAny, answer, "example.test/0"},
+      {"example.test", ivIPv4, answer, "example.test/2"},
+      {"example.test", ivIPv6, answer, "example.test/23"},
+      {"1.2.3", ivAny, answer, "1.2.3/0"},
+      {"[::1]", ivAny, answer, "[::1]/0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host + " " + std::to_string(c.version));
+    LookupRecordingStack stack;
+    EXPECT_EQ(c.expected, stack.ResolveHostAddresses(c.host, c.version));
+    EXPECT_EQ(c.looked_up.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.looked_up},
+              stack.looked_up);
+  }
+  // An address of a family that is not allowed is refused without a lookup.
+  for (const auto& [host, version] : {std::pair{"127.0.0.1", ivIPv6}, std::pair{"::1", ivIPv4}}) {
+    LookupRecordingStack stack;
+    try {
+      stack.ResolveHostAddresses(host, version);
+      ADD_FAILURE() << host << ": no exception";
+    } catch (const ENetSocketError& e) {
+      EXPECT_EQ(kWSAEAFNOSUPPORT, e.LastError()) << host;
+    }
+    EXPECT_TRUE(stack.looked_up.empty());
+  }
+}
+
+TEST(TNetStack, IsIPv6TakesTheColonFormAndItsBytes) {
+  using Bytes = TIn6Addr;
+  const Bytes loopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const struct {
+    const char* text;
+    bool ipv6;
+    Bytes bytes;
+  } cases[] = {
+      {"::1", true, loopback},
+      {"0:0:0:0:0:0:0:1", true, loopback},
+      {"::", true, {}},
+      {"2001:DB8::ff00:42:8329", true, {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0xff, 0, 0, 0x42, 0x83, 0x29}},
+      {"1::", true, {0, 1}},
+      {"1:2:3:4:5:6:7::", true, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 0}},
+      {"::ffff:10.0.0.1", true, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 10, 0, 0, 1}},
+      {"1:2:3:4:5:6:1.2.3.4", true, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 1, 2, 3, 4}},
+      {"1:2:3:4:5:6:7:8:9", false, {}},
+      {"1:2:3:4:5:6:7", false, {}},
+      {"1:2:3:4:5:6:7:8::", false, {}},
+      {"1::2::3", false, {}},
+      {":::", false, {}},
+      {":1::", false, {}},
+      {"1:", false, {}},
+      {"12345::", false, {}},
+      {"g::1", false, {}},
+      {"1.2.3.4", false, {}},
+      {"1:2:3:4:5:6:7:1.2.3.4", false, {}},
+      {"::1.2.3", false, {}},
+      {"[::1]", false, {}},
+      {"fe80::1%eth0", false, {}},
+      {"localhost", false, {}},
+      {"", false, {}},
+      {":", false, {}},
+      {"0000:0000:0000:0000:0000:0000:0000:0000:0", false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Bytes bytes{};
+    EXPECT_EQ(c.ipv6, TNetStack::IsIPv6(c.text));
+    EXPECT_EQ(c.ipv6, TNetStack::TranslateStringToTIn6Addr(c.text, bytes));
+    if (c.ipv6) {
+      EXPECT_EQ(c.bytes, bytes);
+    }
+    EXPECT_EQ(c.ipv6 ? kAfInet6 : TNetStack::IsIP(c.text) ? kAfInet : kAfUnspec, TNetStack::AddressFamily(c.text));
+  }
+}
 
 TEST(TNetStack, ResolveHostLooksUpOnlyNames) {
   const struct {
@@ -176,6 +269,39 @@ TEST_F(TNetStackTest, ExchangesDataAndReportsNames) {
   // The peer's close reads as 0 bytes.
   client.Close();
   EXPECT_EQ(0, stack_.WSRecv(server.get(), buffer, sizeof buffer, 0));
+}
+
+TEST_F(TNetStackTest, IPv6SocketsConnectAndReportTheirNames) {
+  Socket listener(stack_, stack_.CreateSocketHandle(kSockStream, kIpProtoIp, kAfInet6));
+  if (stack_.WSBind(listener.get(), kAfInet6, "::1", 0) != 0) GTEST_SKIP() << "no IPv6 loopback";
+  stack_.CheckForSocketError(stack_.WSListen(listener.get(), 5));
+  int32_t family = 0;
+  std::string ip;
+  uint16_t port = 0;
+  stack_.WSGetSockName(listener.get(), family, ip, port);
+  EXPECT_EQ(kAfInet6, family);
+  EXPECT_EQ("::1", ip);
+
+  Socket client(stack_, stack_.CreateSocketHandle(kSockStream, kIpProtoIp, kAfInet6));
+  ASSERT_EQ(0, stack_.WSConnect(client.get(), kAfInet6, "0:0::1", port));
+  std::string peer_ip;
+  uint16_t peer_port = 0;
+  Socket server(stack_, stack_.WSAccept(listener.get(), peer_ip, peer_port));
+  ASSERT_NE(kInvalidSocket, server.get());
+  EXPECT_EQ("::1", peer_ip);
+  stack_.WSGetPeerName(client.get(), family, ip, port);
+  EXPECT_EQ(kAfInet6, family);
+  EXPECT_EQ("::1", ip);
+  stack_.WSGetSockName(client.get(), family, ip, port);
+  EXPECT_EQ(peer_port, port);
+  EXPECT_EQ(3, stack_.WSSend(client.get(), "six", 3, 0));
+  char buffer[8] = {};
+  EXPECT_EQ(3, stack_.WSRecv(server.get(), buffer, sizeof buffer, 0));
+
+  // An address text of the wrong family is refused, not misread.
+  Socket other(stack_, stack_.CreateSocketHandle(kSockStream, kIpProtoIp, kAfInet6));
+  EXPECT_EQ(-1, stack_.WSConnect(other.get(), kAfInet6, "127.0.0.1", port));
+  EXPECT_EQ(kWSAEINVAL, stack_.WSGetLastError());
 }
 
 TEST_F(TNetStackTest, NamesOfAnUnconnectedSocketRaise) {
