@@ -153,10 +153,11 @@ bool TNetStack::TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& addre
   if (text.size() < 2 || text.size() > kMaxLength) return false;
   std::array<uint16_t, 8> groups{};
   size_t count = 0;
-  size_t elided_at = groups.size();  // where "::" stands; none yet
+  bool elided = false;
+  size_t elided_at = 0;  // where "::" stands, when it does
   size_t i = 0;
   if (text.starts_with("::")) {
-    elided_at = 0;
+    elided = true;
     i = 2;
   } else if (text.front() == ':') {
     return false;
@@ -190,14 +191,14 @@ bool TNetStack::TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& addre
     if (text[end] != ':') return false;
     i = end + 1;
     if (i < text.size() && text[i] == ':') {
-      if (elided_at != groups.size()) return false;
+      if (elided) return false;
+      elided = true;
       elided_at = count;
       ++i;
     } else if (i == text.size()) {
       return false;  // a single trailing ":"
     }
   }
-  const bool elided = elided_at != groups.size();
   if (elided ? count > 7 : count != 8) return false;
   // The groups after "::" move to the end; the elided ones are zero.
   std::array<uint16_t, 8> full{};
