@@ -117,7 +117,14 @@ std::string TNetStack::ResolveHost(const std::string& host) {
   return WSGetHostByName(host);
 }
 
-std::vector<TNetAddress> TNetStack::ResolveHostAddresses(const std::string& host, TNetIPVersion version) {
+std::string TNetStack::WithoutBrackets(const std::string& host) {
+  if (host.size() < 2 || host.front() != '[' || host.back() != ']') return host;
+  std::string inner = host.substr(1, host.size() - 2);
+  return IsIPv6(inner) ? inner : host;
+}
+
+std::vector<TNetAddress> TNetStack::ResolveHostAddresses(const std::string& given, TNetIPVersion version) {
+  const std::string host = WithoutBrackets(given);
   const bool v4 = version != ivIPv6;
   const bool v6 = version != ivIPv4;
   if (rtl::SameText(host, "LOCALHOST")) {
