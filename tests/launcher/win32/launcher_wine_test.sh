@@ -67,10 +67,11 @@ started() {
   done
 }
 
-# The program `file` left no log; a started program leaves one at once, so a
-# short grace suffices once the launcher has ended.
+# A started program leaves its log at once, so once the launcher has ended
+# and one started program has logged, a short grace suffices before looking
+# for the logs of programs that must not have started.
+settle() { sleep 1; }
 expect_not_started() {
-  sleep 1
   [[ ! -e "$1.log" ]] || fail "$(basename "$1") was started: $(cat "$1.log")"
 }
 
@@ -79,12 +80,14 @@ restart_line="|$(windows_path "$elsewhere")"
 
 expect_reader() {
   expect_eq "reader" "$reader_line" "$(started "$app/Veritome2010.exe")"
+  settle
   expect_not_started "$app/Restart.exe"
   expect_not_started "$elsewhere/Veritome2010.exe"
 }
 
 expect_restart() {
   expect_eq "Restart.exe" "$restart_line" "$(started "$app/Restart.exe")"
+  settle
   expect_not_started "$app/Veritome2010.exe"
   expect_not_started "$elsewhere/Restart.exe"
   expect_eq "messages" "" "$(cat "$scratch/err")"
@@ -135,6 +138,7 @@ case $case_name in
     run_launcher
     expect_eq "messages" \
       "Meridian: Could not find the catalogue file '$(windows_path "$app")\\Corvane.mdb'" "$(cat "$scratch/err")"
+    settle
     expect_not_started "$app/Veritome2010.exe"
     expect_not_started "$app/Restart.exe"
     [[ ! -e "$app/Corvane.mdb" ]] || fail "a catalogue was created"
@@ -154,6 +158,9 @@ case $case_name in
       kill -0 "$server_pid" 2>/dev/null || fail "no content server on 127.0.0.1:9000: $(cat "$scratch/server.log")"
       sleep 0.1
     done
+    # Still this test's server, not one that held the port before it.
+    sleep 0.2
+    kill -0 "$server_pid" 2>/dev/null || fail "no content server on 127.0.0.1:9000: $(cat "$scratch/server.log")"
     run_launcher
     expect_reader
     expect_eq "messages" "" "$(cat "$scratch/err")"
