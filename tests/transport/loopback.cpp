@@ -44,10 +44,12 @@ void Peer::Reset() {
   socket_.Reset();
 }
 
-LoopbackServer::LoopbackServer(std::function<void(Peer&)> script, int32_t backlog)
+LoopbackServer::LoopbackServer(std::function<void(Peer&)> script, int32_t backlog, const std::string& ip,
+                               int32_t port)
     : stack_keeper_(std::make_unique<TNetComponent>()) {
-  listener_.AllocateSocket();
-  listener_.SetIP("127.0.0.1");
+  listener_.AllocateSocket(kSockStream, kIpProtoIp, TNetStack::AddressFamily(ip));
+  listener_.SetIP(ip);
+  listener_.SetPort(port);
   listener_.Bind();
   listener_.Listen(backlog);
   if (!script) return;

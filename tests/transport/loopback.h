@@ -60,12 +60,13 @@ class Peer {
   TNetSocketHandle& socket_;
 };
 
-// Listens on 127.0.0.1 at a port the platform picks and runs `script` with the
-// first connection (if one comes within 10 s) on a thread of its own; the
-// destructor waits for it.
+// Listens on 127.0.0.1 (or `ip`, of either family) at a port the platform
+// picks, or at `port`, and runs `script` with the first connection (if one
+// comes within 10 s) on a thread of its own; the destructor waits for it.
 class LoopbackServer {
  public:
-  explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5);
+  explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5,
+                          const std::string& ip = "127.0.0.1", int32_t port = 0);
   ~LoopbackServer();
   int32_t Port() const { return listener_.Port(); }
   TNetSocketHandle& Listener() { return listener_; }

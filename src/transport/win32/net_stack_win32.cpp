@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -15,7 +16,7 @@
 
 namespace meridian::net {
 
-static_assert(AF_INET == kAfInet && SOCK_STREAM == kSockStream && SOCK_DGRAM == kSockDgram);
+static_assert(AF_UNSPEC == kAfUnspec && AF_INET6 == kAfInet6 && AF_INET == kAfInet && SOCK_STREAM == kSockStream && SOCK_DGRAM == kSockDgram);
 static_assert(SD_RECEIVE == kSdReceive && SD_SEND == kSdSend && SD_BOTH == kSdBoth);
 static_assert(MSG_OOB == kMsgOob && MSG_PEEK == kMsgPeek);
 static_assert(SOL_SOCKET == kSolSocket && SO_REUSEADDR == kSoReuseAddr && SO_KEEPALIVE == kSoKeepAlive &&
@@ -115,8 +116,35 @@ int32_t Fail(int32_t code) {
   return -1;
 }
 
-sockaddr_in MakeAddress(TNetStackWindows& stack, int32_t family, const std::string& ip, uint16_t port) {
-  sockaddr_in address{};
+// A socket address of either family, with its length.
+struct SocketAddress {
+  sockaddr_storage storage{};
+  int length = sizeof(sockaddr_in);
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+// The address `ip` (empty: any) and `port` of `family`. An IPv6 text that
+// is no address gives false with the thread's error set to 10022.
+bool MakeAddress(TNetStackWindows& stack, int32_t family, const std::string& ip, uint16_t port,
+                 SocketAddress& result) {
+  if (family == kAfInet6) {
+    auto& address = reinterpret_cast<sockaddr_in6&>(result.storage);
+    result.length = sizeof address;
+    address.sin6_family = AF_INET6;
+    address.sin6_port = MERIDIAN_WS2(htons)(port);
+    if (!ip.empty()) {
+      TIn6Addr bytes;
+      if (!TNetStack::TranslateStringToTIn6Addr(ip, bytes)) {
+        Fail(kWSAEINVAL);
+        return false;
+      }
+      std::memcpy(&address.sin6_addr, bytes.data(), bytes.size());
+    }
+    return true;
+  }
+  auto& address = reinterpret_cast<sockaddr_in&>(result.storage);
+  result.length = sizeof address;
   address.sin_family = static_cast<ADDRESS_FAMILY>(family);
   address.sin_port = MERIDIAN_WS2(htons)(port);
   if (!ip.empty()) {
@@ -124,21 +152,63 @@ sockaddr_in MakeAddress(TNetStackWindows& stack, int32_t family, const std::stri
     stack.TranslateStringToTInAddr(ip, bytes);
     std::memcpy(&address.sin_addr, bytes.data(), bytes.size());
   }
-  return address;
+  return true;
 }
 
-void ReadAddress(TNetStackWindows& stack, const sockaddr_in& address, std::string& ip, uint16_t& port) {
+// The text of an IPv6 address in its shortest form (RFC 5952): lower-case
+// hex groups without leading zeros, the first longest run of two or more
+// zero groups written "::".
+std::string IPv6Text(const uint8_t* bytes) {
+  uint16_t groups[8];
+  for (int i = 0; i < 8; ++i) groups[i] = static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+  int best_at = -1;
+  int best_length = 1;
+  for (int i = 0; i < 8;) {
+    int j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > best_length) {
+      best_at = i;
+      best_length = j - i;
+    }
+    i = j == i ? i + 1 : j;
+  }
+  std::string text;
+  for (int i = 0; i < 8; ++i) {
+    if (i == best_at) {
+      text += "::";
+      i += best_length - 1;
+      continue;
+    }
+    if (!text.empty() && text.back() != ':') text += ':';
+    text += rtl::Format("%x", groups[i]);
+  }
+  return text;
+}
+
+// Address text, port and family of a socket address.
+void ReadAddress(TNetStackWindows& stack, const sockaddr_storage& storage, std::string& ip, uint16_t& port,
+                 int32_t* family = nullptr) {
+  if (storage.ss_family == AF_INET6) {
+    const auto& address = reinterpret_cast<const sockaddr_in6&>(storage);
+    ip = IPv6Text(reinterpret_cast<const uint8_t*>(&address.sin6_addr));
+    port = MERIDIAN_WS2(ntohs)(address.sin6_port);
+    if (family != nullptr) *family = kAfInet6;
+    return;
+  }
+  const auto& address = reinterpret_cast<const sockaddr_in&>(storage);
   TInAddr bytes;
   std::memcpy(bytes.data(), &address.sin_addr, bytes.size());
   ip = stack.TranslateTInAddrToString(bytes);
   port = MERIDIAN_WS2(ntohs)(address.sin_port);
+  if (family != nullptr) *family = address.sin_family;
 }
 
-// Resolves `host` to its IPv4 addresses; false (with the thread's socket
-// error set) when the lookup fails.
-bool LookUp(const std::string& host, std::vector<TInAddr>& addresses) {
+// Resolves `host` to its addresses of `family` (kAfUnspec: both), in the
+// resolver's order and without repeats; false (with the thread's socket
+// error set) when the lookup fails or finds none.
+bool LookUp(TNetStackWindows& stack, const std::string& host, int32_t family, std::vector<TNetAddress>& addresses) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = family;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* answer = nullptr;
   const int result = MERIDIAN_WS2(getaddrinfo)(host.c_str(), nullptr, &hints, &answer);
@@ -146,11 +216,24 @@ bool LookUp(const std::string& host, std::vector<TInAddr>& addresses) {
     Fail(result);
     return false;
   }
-  for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
-    TInAddr bytes;
-    std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, bytes.size());
-    addresses.push_back(bytes);
+  // A resolver's answer is short; the bound keeps a hostile one from making
+  // a connect try thousands of addresses.
+  constexpr size_t kMaxAddresses = 64;
+  for (const addrinfo* entry = answer; entry != nullptr && addresses.size() < kMaxAddresses;
+       entry = entry->ai_next) {
+    if (entry->ai_addr == nullptr) continue;
+    TNetAddress address;
+    if (entry->ai_family == AF_INET && (family == kAfInet || family == kAfUnspec)) {
+      TInAddr bytes;
+      std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, bytes.size());
+      address = {kAfInet, stack.TranslateTInAddrToString(bytes)};
+    } else if (entry->ai_family == AF_INET6 && (family == kAfInet6 || family == kAfUnspec)) {
+      address = {kAfInet6,
+                 IPv6Text(reinterpret_cast<const uint8_t*>(&reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr))};
+    } else {
+      continue;
+    }
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
   }
   MERIDIAN_WS2(freeaddrinfo)(answer);
   if (addresses.empty()) {
@@ -202,9 +285,9 @@ TNetStackWindows::TNetStackWindows() { StartSocketLibrary(); }
 void TNetStackWindows::PopulateLocalAddresses() {
   if (!local_addresses_) local_addresses_ = std::make_unique<std::vector<std::string>>();
   local_addresses_->clear();
-  std::vector<TInAddr> addresses;
-  if (!LookUp(WSGetHostName(), addresses)) CheckForSocketError(-1);
-  for (const TInAddr& address : addresses) local_addresses_->push_back(TranslateTInAddrToString(address));
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, WSGetHostName(), kAfInet, addresses)) CheckForSocketError(-1);
+  for (TNetAddress& address : addresses) local_addresses_->push_back(std::move(address.ip));
 }
 
 std::string TNetStackWindows::WSGetLocalAddress() {
@@ -219,9 +302,15 @@ const std::vector<std::string>& TNetStackWindows::WSGetLocalAddresses() {
 }
 
 std::string TNetStackWindows::WSGetHostByName(const std::string& host) {
-  std::vector<TInAddr> addresses;
-  if (!LookUp(host, addresses)) CheckForSocketError(-1);
-  return TranslateTInAddrToString(addresses.front());
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, host, kAfInet, addresses)) CheckForSocketError(-1);
+  return addresses.front().ip;
+}
+
+std::vector<TNetAddress> TNetStackWindows::WSGetHostAddresses(const std::string& host, int32_t family) {
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, host, family, addresses)) CheckForSocketError(-1);
+  return addresses;
 }
 
 std::string TNetStackWindows::WSGetHostName() {
@@ -231,10 +320,12 @@ std::string TNetStackWindows::WSGetHostName() {
 }
 
 std::string TNetStackWindows::WSGetHostByAddr(const std::string& ip) {
-  const sockaddr_in address = MakeAddress(*this, kAfInet, ip, 0);
+  SocketAddress address;
+  const int32_t family = AddressFamily(ip) == kAfInet6 ? kAfInet6 : kAfInet;
+  if (!MakeAddress(*this, family, ip, 0, address)) CheckForSocketError(-1);
   char host[NI_MAXHOST] = {};
-  const int result = MERIDIAN_WS2(getnameinfo)(reinterpret_cast<const sockaddr*>(&address), sizeof address, host,
-                                               sizeof host, nullptr, 0, NI_NAMEREQD);
+  const int result =
+      MERIDIAN_WS2(getnameinfo)(address.get(), address.length, host, sizeof host, nullptr, 0, NI_NAMEREQD);
   if (result != 0) {
     Fail(result);
     CheckForSocketError(-1);
@@ -280,7 +371,7 @@ TNetStackSocketHandle TNetStackWindows::WSSocket(int32_t family, int32_t type, i
 }
 
 TNetStackSocketHandle TNetStackWindows::WSAccept(TNetStackSocketHandle socket, std::string& ip, uint16_t& port) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   int length = sizeof address;
   const SOCKET accepted = MERIDIAN_WS2(accept)(Native(socket), reinterpret_cast<sockaddr*>(&address), &length);
   if (accepted == INVALID_SOCKET) return kInvalidSocket;
@@ -291,8 +382,9 @@ TNetStackSocketHandle TNetStackWindows::WSAccept(TNetStackSocketHandle socket, s
 
 int32_t TNetStackWindows::WSBind(TNetStackSocketHandle socket, int32_t family, const std::string& ip,
                                  uint16_t port) {
-  const sockaddr_in address = MakeAddress(*this, family, ip, port);
-  if (MERIDIAN_WS2(bind)(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return -1;
+  SocketAddress address;
+  if (!MakeAddress(*this, family, ip, port, address)) return -1;
+  if (MERIDIAN_WS2(bind)(Native(socket), address.get(), address.length) != 0) return -1;
   return 0;
 }
 
@@ -302,10 +394,9 @@ int32_t TNetStackWindows::WSCloseSocket(TNetStackSocketHandle socket) {
 
 int32_t TNetStackWindows::WSConnect(TNetStackSocketHandle socket, int32_t family, const std::string& ip,
                                     uint16_t port) {
-  const sockaddr_in address = MakeAddress(*this, family, ip, port);
-  if (MERIDIAN_WS2(connect)(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return -1;
-  }
+  SocketAddress address;
+  if (!MakeAddress(*this, family, ip, port, address)) return -1;
+  if (MERIDIAN_WS2(connect)(Native(socket), address.get(), address.length) != 0) return -1;
   return 0;
 }
 
@@ -328,7 +419,7 @@ int32_t TNetStackWindows::WSRecv(TNetStackSocketHandle socket, void* buffer, int
 int32_t TNetStackWindows::WSRecvFrom(TNetStackSocketHandle socket, void* buffer, int32_t length, int32_t flags,
                                      std::string& ip, uint16_t& port) {
   if (length < 0) return InvalidArgument();
-  sockaddr_in address{};
+  sockaddr_storage address{};
   int address_length = sizeof address;
   const int count = MERIDIAN_WS2(recvfrom)(Native(socket), static_cast<char*>(buffer), length, flags,
                                            reinterpret_cast<sockaddr*>(&address), &address_length);
@@ -354,9 +445,10 @@ int32_t TNetStackWindows::WSSend(TNetStackSocketHandle socket, const void* buffe
 int32_t TNetStackWindows::WSSendTo(TNetStackSocketHandle socket, const void* buffer, int32_t length, int32_t flags,
                                    const std::string& ip, uint16_t port) {
   if (length < 0) return InvalidArgument();
-  const sockaddr_in address = MakeAddress(*this, kAfInet, ip, port);
+  SocketAddress address;
+  if (!MakeAddress(*this, AddressFamily(ip) == kAfInet6 ? kAfInet6 : kAfInet, ip, port, address)) return -1;
   const int count = MERIDIAN_WS2(sendto)(Native(socket), static_cast<const char*>(buffer), length, flags,
-                                         reinterpret_cast<const sockaddr*>(&address), sizeof address);
+                                         address.get(), address.length);
   return count == SOCKET_ERROR ? -1 : count;
 }
 
@@ -405,24 +497,22 @@ int32_t TNetStackWindows::WSGetSockOpt(TNetStackSocketHandle socket, int32_t lev
 
 void TNetStackWindows::WSGetPeerName(TNetStackSocketHandle socket, int32_t& family, std::string& ip,
                                      uint16_t& port) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   int length = sizeof address;
   if (MERIDIAN_WS2(getpeername)(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CheckForSocketError(-1);
   }
-  family = address.sin_family;
-  ReadAddress(*this, address, ip, port);
+  ReadAddress(*this, address, ip, port, &family);
 }
 
 void TNetStackWindows::WSGetSockName(TNetStackSocketHandle socket, int32_t& family, std::string& ip,
                                      uint16_t& port) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   int length = sizeof address;
   if (MERIDIAN_WS2(getsockname)(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CheckForSocketError(-1);
   }
-  family = address.sin_family;
-  ReadAddress(*this, address, ip, port);
+  ReadAddress(*this, address, ip, port, &family);
 }
 
 // ---- Errors ----

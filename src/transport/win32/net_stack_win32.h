@@ -29,6 +29,7 @@ class TNetStackWindows : public TNetStack {
   int32_t WSCloseSocket(TNetStackSocketHandle socket) override;
   int32_t WSConnect(TNetStackSocketHandle socket, int32_t family, const std::string& ip, uint16_t port) override;
   std::string WSGetHostByName(const std::string& host) override;
+  std::vector<TNetAddress> WSGetHostAddresses(const std::string& host, int32_t family) override;
   std::string WSGetHostName() override;
   std::string WSGetHostByAddr(const std::string& ip) override;
   uint16_t WSGetServByName(const std::string& service) override;
