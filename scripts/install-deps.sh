@@ -18,6 +18,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine64 googletest
   unixodbc odbcinst libsqliteodbc
+  # The Windows launcher's tests make and read their catalogue with it.
+  sqlite3
 )
 
 missing=()

@@ -52,9 +52,14 @@ std::wstring HostPath(const std::wstring& path) {
   return result;
 }
 
-// An attribute value of an ODBC connection string: in braces, with "}"
-// doubled, so that ";" and blanks in a folder name do not end it.
+// An attribute value of an ODBC connection string: as it is, unless a ";"
+// would end it early, a brace would be taken for quoting or blanks at either
+// end would be trimmed; then in braces, with "}" doubled. (Drivers that know
+// no braces, such as the SQLite test driver, still get every plain path.)
 std::wstring AttributeValue(const std::wstring& value) {
+  const bool plain = value.find_first_of(L";{}") == std::wstring::npos &&
+                     (value.empty() || (value.front() != L' ' && value.back() != L' '));
+  if (plain) return value;
   std::wstring braced = L"{";
   for (const wchar_t c : value) {
     if (c == L'}') braced += L'}';
