@@ -11,6 +11,15 @@ packages=(
   libpsl-dev
   nginx tinyproxy curl python3
   dante-server microsocks
+  # A test hosts file for the IPv6 real-peer tests.
+  libnss-wrapper
+  # The Windows build: mingw-w64 cross compilers, Wine to run the tests,
+  # GoogleTest's sources, and ODBC with the SQLite driver for the catalogue.
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  wine wine64 googletest
+  unixodbc odbcinst libsqliteodbc
+  # The Windows launcher's tests make and read their catalogue with it.
+  sqlite3
 )
 
 missing=()

@@ -17,3 +17,7 @@ ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 300
 # The release tree as users get it: install, the CMake package, pkg-config and
 # the Debian packages.
 scripts/package-check.sh
+
+# The Windows build: cross-compiled, its tests run under Wine, and
+# meridian-fetch.exe compared with the Linux build against real servers.
+scripts/windows-test.sh "$build/tools/fetch/meridian-fetch"

@@ -9,6 +9,7 @@
 #include "net/exceptions.h"
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
+#include "transport/net_stack.h"
 
 namespace meridian::net {
 
@@ -144,6 +145,9 @@ std::string TNetNetscapeCookie::ClientText() const { return cookie_name_ + "=" +
 
 bool TNetNetscapeCookie::IsValidFor(std::string_view host) const {
   if (IsIPv4Address(host)) return domain_ == host;
+  // An IPv6 address has no parent domain: its dots (in a trailing IPv4
+  // form) are no label separators. Hex digits in either letter case.
+  if (TNetStack::IsIPv6(rtl::Trim(host))) return rtl::SameText(domain_, rtl::Trim(host));
   if (host.empty() || host.front() != '.') {
     if ((!domain_.empty() && domain_.front() == '.') || IsIPv4Address(domain_)) return domain_ == DomainPart(host);
     return domain_ == host;

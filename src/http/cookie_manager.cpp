@@ -2,6 +2,7 @@
 #include "http/cookie_manager.h"
 
 #include "http/public_suffix.h"
+#include "transport/net_stack.h"
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
 #include "uri/uri.h"
@@ -41,6 +42,9 @@ bool CookieDomainFitsHost(std::string_view domain, std::string_view host) {
   // never "node.area.test.evil.example".
   if (rtl::SameText(domain, host)) return true;
   if (domain.empty() || domain.front() != '.') return false;
+  // An address is no member of a domain: ".2.3.4" fits neither 10.2.3.4 nor
+  // ::ffff:10.2.3.4.
+  if (IsIPv4Address(host) || TNetStack::IsIPv6(host)) return false;
   return EndsWithText(host, domain) || rtl::SameText(host, domain.substr(1));
 }
 

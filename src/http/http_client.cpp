@@ -85,7 +85,7 @@ std::string EncodeTargetBytes(const std::string& text) {
 // Scheme, host and port of a target (letter case ignored): where credentials
 // belong.
 std::string Origin(const TNetURI& uri) {
-  return rtl::LowerCase(uri.Protocol()) + "://" + rtl::LowerCase(uri.Host()) + ":" + uri.Port();
+  return rtl::LowerCase(uri.Protocol()) + "://" + TNetURI::AuthorityHost(rtl::LowerCase(uri.Host())) + ":" + uri.Port();
 }
 
 // The header lines as they go out: each with its continuation lines joined
@@ -277,7 +277,7 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
     // A "://" inside a relative reference (in its query, say) must not make
     // the parser take the text before it for a scheme: the reference is
     // written out in full against the current target first.
-    const std::string base = current_protocol + "://" + target.Host() + ":" + target.Port();
+    const std::string base = current_protocol + "://" + TNetURI::AuthorityHost(target.Host()) + ":" + target.Port();
     text = text.starts_with("/") ? base + text : base + target.Path() + text;
   }
   TNetURI url(text);
@@ -338,7 +338,9 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
     if (length > std::numeric_limits<int32_t>::max()) throw ENetHTTPRequestBodyTooLarge();
   }
   request.SetContentLength(static_cast<int32_t>(length));
-  request.SetHost(target.Port() == "80" ? target.Host() : target.Host() + ":" + target.Port());
+  // An IPv6 address goes in brackets, as in the URL.
+  const std::string host = TNetURI::AuthorityHost(target.Host());
+  request.SetHost(target.Port() == "80" ? host : host + ":" + target.Port());
 
   // The caller's URL decides where the request's credentials may go; a
   // redirect elsewhere must not carry them.
@@ -390,7 +392,7 @@ std::string TNetCustomHTTP::ConnectionUse(TNetHTTPRoute route) const {
     case rtTLS:
       return "tls";
     case rtTLSProxy:
-      return "tunnel " + rtl::LowerCase(target_uri_->Host()) + ":" + target_uri_->Port();
+      return "tunnel " + TNetURI::AuthorityHost(rtl::LowerCase(target_uri_->Host())) + ":" + target_uri_->Port();
     case rtDirect:
     case rtProxy:
       break;
@@ -474,7 +476,7 @@ void TNetCustomHTTP::BuildTunnel(TNetHTTPRequest& request) {
   connect.SetHost(request.Host());
   connect.SetContentLength(request.ContentLength());
   connect.SetPragma("no-cache");
-  connect.SetTarget(target_uri_->Host() + ":" + target_uri_->Port());
+  connect.SetTarget(TNetURI::AuthorityHost(target_uri_->Host()) + ":" + target_uri_->Port());
   connect.SetMethod(hmConnect);
   connect.SetProxyConnection("keep-alive");
   rtl::TMemoryStream body;

@@ -2,41 +2,15 @@
 
 #include "launcher/catalogue_connection.h"
 #include "launcher/exceptions.h"
+#include "platform/statement_markers.h"
 #include "rtl/text.h"
 
 namespace meridian::launcher {
 
-namespace {
-
-bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-}  // namespace
-
 std::vector<std::string> ParamNamesOf(std::string_view sql) {
+  // The provider finds the markers by the same rules when it binds them.
   std::vector<std::string> names;
-  char quote = '\0';  // the quote of the literal being skipped, if any
-  for (size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    if (quote != '\0') {
-      // A doubled quote inside a literal closes and reopens it: same result.
-      if (c == quote) quote = '\0';
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == ':') {
-      if (i + 1 < sql.size() && sql[i + 1] == ':') {
-        ++i;
-        continue;
-      }
-      size_t end = i + 1;
-      while (end < sql.size() && IsNameChar(sql[end])) ++end;
-      if (end > i + 1) names.emplace_back(sql.substr(i + 1, end - i - 1));
-      i = end - 1;
-    }
-  }
+  platform::PositionalStatement(sql, names);
   return names;
 }
 

@@ -17,7 +17,7 @@ namespace {
 std::unique_ptr<platform::TLibrary> LoadIfPresent(const std::string& folder, const std::string& name) {
   if (folder.empty()) return nullptr;
   std::string path = folder;
-  if (path.back() != '/') path += '/';
+  if (!platform::IsFolderSeparator(path.back())) path += platform::FolderSeparator();
   path += name;
   return rtl::FileExists(path) ? platform::TLibrary::Load(path) : nullptr;
 }

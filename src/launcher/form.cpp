@@ -33,8 +33,9 @@ std::string DataSourceValue(std::string_view file) {
 }  // namespace
 
 std::string CatalogueConnectionString(std::string_view app_folder) {
-  // The folder's bytes reach the provider unchanged: file names on POSIX are
-  // bytes, so no code page conversion applies. The tail begins with the
+  // The folder's bytes go into the string unchanged; the provider converts
+  // them as the platform's file names require (none on POSIX, through the
+  // system's ANSI code page on Windows). The tail begins with the
   // catalogue's file name, which ends the Data Source value.
   const std::string_view tail = kConnectionStringTail;
   const size_t value_end = tail.find(';');

@@ -13,8 +13,8 @@
 namespace meridian::launcher {
 
 // The catalogue connection string for a launcher in `app_folder` (which ends
-// in "/"): the fixed head, the folder, the fixed tail naming the catalogue
-// file and its password. The Data Source value (folder and file name) is
+// in its folder separator): the fixed head, the folder, the fixed tail naming
+// the catalogue file and its password. The Data Source value (folder and file name) is
 // enclosed in double quotes when it holds ";" or a quote or begins or ends
 // with a blank, so that every folder name reaches the provider whole.
 std::string CatalogueConnectionString(std::string_view app_folder);

@@ -1,5 +1,6 @@
 #include "launcher/launcher_state.h"
 
+#include "platform/process.h"
 #include "rtl/code_page.h"
 #include "rtl/text.h"
 
@@ -18,11 +19,12 @@ size_t CharLength(std::string_view text, size_t i) {
   return (rtl::IsLeadByte(text[i]) && i + 1 < text.size()) ? 2 : 1;
 }
 
-// 0-based index just past the last "/" of `text`, 0 when there is none.
+// 0-based index just past the last folder separator of `text`, 0 when there
+// is none.
 size_t AfterLastSeparator(std::string_view text) {
   size_t after = 0;
   for (size_t i = 0; i < text.size(); i += CharLength(text, i)) {
-    if (text[i] == '/') after = i + 1;
+    if (platform::IsFolderSeparator(text[i])) after = i + 1;
   }
   return after;
 }

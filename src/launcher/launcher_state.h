@@ -10,7 +10,7 @@
 
 namespace meridian::launcher {
 
-// Folder of the launcher's own executable, ending in "/".
+// Folder of the launcher's own executable, ending in its folder separator.
 extern std::string AppFolder;
 // File name of the update list.
 extern std::string UpdateListName;
@@ -19,9 +19,9 @@ extern std::vector<TFileVersion> ServerVersions;
 // Entries of the local copy of the update list, one per line.
 extern std::vector<TFileVersion> LocalVersions;
 
-// `path` up to and including its last "/"; empty when it has none. Double-byte
-// aware: a byte that is the second byte of a double-byte character does not
-// count as a separator.
+// `path` up to and including its last folder separator ("/" on POSIX, "\\" or
+// ":" on Windows); empty when it has none. Double-byte aware: a byte that is
+// the second byte of a double-byte character does not count as a separator.
 std::string ExtractAppFolder(std::string_view path);
 
 // The application title of the executable at `path`: its file name up to the

@@ -14,6 +14,9 @@ int LauncherMain() {
     platform::WinExec(kRestartCommandLine, platform::kShowWindow);
     return 0;
   }
+  // The catalogue access needs the component object services on this
+  // thread; they outlive the form and with it the catalogue connection.
+  const platform::TComponentObjectServices component_object_services;
   // The form is created as the main form and never shown. Its creation runs
   // the whole order of work; afterwards nothing is left to wait for, whether
   // the order of work finished or an error ended it and was shown, so the

@@ -68,7 +68,9 @@ class TCatalogueProvider {
   virtual bool InTransaction() const = 0;
 };
 
-// A new, closed provider over the adopted database engine (database_engine.h).
+// A new, closed provider. On POSIX it reaches the catalogue through the
+// adopted database engine (database_engine.h); on Windows through ODBC with
+// the Access driver ("DBQ" and "PWD" taken from the connection string).
 std::unique_ptr<TCatalogueProvider> NewCatalogueProvider();
 
 }  // namespace meridian::platform

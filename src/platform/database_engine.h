@@ -10,11 +10,13 @@
 
 namespace meridian::platform {
 
-// File name of the engine library on this platform (on Linux the SQLCipher
-// library, "libsqlcipher.so.0").
+// File name of the engine library on this platform: on Windows "IDAPI32.DLL",
+// on Linux the SQLCipher library, "libsqlcipher.so.0".
 const char* DatabaseEngineLibraryName();
 
-// Calls the engine's init entry in `library` (on Linux "sqlite3_initialize").
+// Calls the engine's init entry in `library`: on Windows "DbiInitFn" with
+// interface version 500 and no environment record, on Linux
+// "sqlite3_initialize".
 // Returns false when the library has no such entry; otherwise true, with the
 // engine's answer in `answer` (0 means ready).
 bool InitialiseDatabaseEngine(const TLibrary& library, int32_t& answer);

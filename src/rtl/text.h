@@ -9,8 +9,14 @@
 
 namespace meridian::rtl {
 
-// printf-style formatting into a std::string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf-style formatting into a std::string, with the C99 conversions (%zu,
+// %lld) everywhere: GCC checks against its own printf, not the system's.
+#if defined(__GNUC__) && !defined(__clang__)
+#define MERIDIAN_PRINTF_FORMAT gnu_printf
+#else
+#define MERIDIAN_PRINTF_FORMAT printf
+#endif
+std::string Format(const char* format, ...) __attribute__((format(MERIDIAN_PRINTF_FORMAT, 1, 2)));
 
 // 1-based position of the first occurrence of `sub` in `text`, 0 when absent or
 // when `sub` is empty. Double-byte aware: on a code page with lead bytes a match

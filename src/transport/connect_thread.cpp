@@ -18,7 +18,7 @@ void TNetConnectThread::Execute() {
   try {
     // A socket closed under the connect gives a bad-handle code: that is the
     // caller ending the attempt, not a failure to report.
-    GStack->CheckForSocketError(binding_.Connect(kAfInet), {kWSAEBADF, kWSAENOTSOCK});
+    GStack->CheckForSocketError(binding_.Connect(binding_.Family()), {kWSAEBADF, kWSAENOTSOCK});
   } catch (...) {
     failure = std::current_exception();
   }

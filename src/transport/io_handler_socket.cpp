@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <vector>
 
 #include "net/exceptions.h"
 #include "transport/anti_freeze.h"
@@ -81,40 +82,98 @@ void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, c
 
   TNetIOHandler::ConnectClient(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
   if (binding_ == nullptr) binding_ = std::make_unique<TNetSocketHandle>();
-  binding_->AllocateSocket(kSockStream, kIpProtoIp);
-  binding_->SetIP(bound_ip);
-  binding_->SetPort(bound_port);
-  binding_->SetClientPortMin(bound_port_min);
-  binding_->SetClientPortMax(bound_port_max);
-  binding_->Bind();
+  // A local address to bind decides the family. Without one the socket is
+  // made for IPv4 and bound before the name is resolved, as an IPv4 connect
+  // always did; an address of the other family gets a socket of its own.
+  const int32_t bound_family = TNetStack::AddressFamily(bound_ip) == kAfInet6 ? kAfInet6 : kAfInet;
+  const auto allocate_and_bind = [&](int32_t family) {
+    binding_->AllocateSocket(kSockStream, kIpProtoIp, family);
+    binding_->SetIP(bound_ip);
+    binding_->SetPort(bound_port);
+    binding_->SetClientPortMin(bound_port_min);
+    binding_->SetClientPortMax(bound_port_max);
+    binding_->Bind();
+  };
+  allocate_and_bind(bound_family);
 
   // The resolver cannot be interrupted; a deadline that passes before or
   // during the lookup ends the connect once it returns.
   const TNetDeadline& deadline = Deadline();
   if (deadline.Passed()) throw ENetConnectTimeout();
-  if (!TNetStack::IsIP(address)) DoStatus(hsResolving, {address});
-  binding_->SetPeer(GStack->ResolveHost(address), address_port);
+  if (TNetStack::AddressFamily(TNetStack::WithoutBrackets(address)) == kAfUnspec) DoStatus(hsResolving, {address});
+  std::vector<TNetAddress> peers = GStack->ResolveHostAddresses(address, ip_version_);
+  if (!bound_ip.empty()) {
+    std::erase_if(peers, [&](const TNetAddress& peer) { return peer.family != bound_family; });
+    if (peers.empty()) GStack->RaiseSocketError(kWSAEAFNOSUPPORT);
+  }
   if (deadline.Passed()) throw ENetConnectTimeout();
-  if (!use_nagle_) {
-    const int32_t on = 1;
-    binding_->SetSockOpt(kIpProtoTcp, kTcpNoDelay, &on, sizeof on);
-  }
-  DoStatus(hsConnecting, {binding_->PeerIP()});
 
-  if (deadline.IsSet()) {
-    const int32_t left = std::max(deadline.Left(), 1);
-    if (timeout <= 0 || timeout > left) timeout = left;
+  // Each address in turn until one answers. The time-out and the deadline
+  // bound them all together: an address that is not the last gets its share
+  // of the time left, so that one that never answers leaves time for the
+  // others. The failure reported is the first one, unless only a later one
+  // is more than a time-out.
+  const size_t count = peers.size();
+  const TNetDeadline limit = count > 1 && timeout > 0 ? TNetDeadline::Earlier(deadline, TNetDeadline::In(timeout))
+                                                      : deadline;
+  std::exception_ptr failure;
+  bool failure_is_timeout = false;
+  for (size_t i = 0; i < count; ++i) {
+    const bool last = i + 1 == count;
+    try {
+      if (i > 0 && limit.Passed()) throw ENetConnectTimeout();
+      if (i > 0 || peers[i].family != binding_->Family()) allocate_and_bind(peers[i].family);
+      binding_->SetPeer(peers[i].ip, address_port);
+      if (!use_nagle_) {
+        const int32_t on = 1;
+        binding_->SetSockOpt(kIpProtoTcp, kTcpNoDelay, &on, sizeof on);
+      }
+      DoStatus(hsConnecting, {binding_->PeerIP()});
+      int32_t wait = timeout;
+      if (count > 1 && limit.IsSet()) {
+        wait = std::max(limit.Left() / static_cast<int32_t>(count - i), 1);
+      } else if (deadline.IsSet()) {
+        const int32_t left = std::max(deadline.Left(), 1);
+        if (wait <= 0 || wait > left) wait = left;
+      }
+      ConnectBinding(wait);
+      break;
+    } catch (const ENetConnectTimeout&) {
+      if (last || limit.Passed()) {
+        if (failure && !failure_is_timeout) std::rethrow_exception(failure);
+        throw;
+      }
+      if (!failure) {
+        failure = std::current_exception();
+        failure_is_timeout = true;
+      }
+    } catch (const ENetException& e) {
+      // Only the failures of this one address; anything else ends the connect.
+      if (dynamic_cast<const ENetSocketError*>(&e) == nullptr &&
+          dynamic_cast<const ENetSocketHandleError*>(&e) == nullptr &&
+          dynamic_cast<const ENetInvalidSocket*>(&e) == nullptr) {
+        throw;
+      }
+      if (!failure || failure_is_timeout) {
+        failure = std::current_exception();
+        failure_is_timeout = false;
+      }
+      if (last) std::rethrow_exception(failure);
+    }
   }
+  socks->Negotiate(host, port);
+}
+
+void TNetIOHandlerSocket::ConnectBinding(int32_t timeout) {
   if (timeout == -1 || timeout == 0 || timeout < -2) {
     if (TNetAntiFreezeBase::ShouldUse()) {
       ConnectWithTimeout(kAntiFreezeConnectTimeout);
     } else {
-      GStack->CheckForSocketError(binding_->Connect(kAfInet));
+      GStack->CheckForSocketError(binding_->Connect(binding_->Family()));
     }
   } else {
     ConnectWithTimeout(timeout);
   }
-  socks->Negotiate(host, port);
 }
 
 void TNetIOHandlerSocket::ConnectWithTimeout(int32_t timeout) {
@@ -152,13 +211,16 @@ void TNetIOHandlerSocket::ConnectWithTimeout(int32_t timeout) {
     return;
   }
   // Closing a socket does not end a connect pending on it in another thread
-  // on every platform; shutting it down does, once that connect has begun.
-  // So shut down until the thread has ended, and only then close: the time-out
-  // is never reported while the attempt is still running.
+  // on every platform; shutting it down does there, once that connect has
+  // begun, and the stack then repeats it until the thread has ended. Where
+  // closing is what ends it, the handle is gone and only forgotten here. The
+  // time-out is never reported while the attempt is still running.
+  bool closed = false;
   do {
-    binding_->Shutdown();
-  } while (!thread.WaitFor(step));
+    closed = binding_->HandleAllocated() && GStack->EndPendingConnect(binding_->Handle());
+  } while (!closed && !thread.WaitFor(step));
   thread.Join();
+  if (closed) binding_->Reset(false);
   Close();
   throw ENetConnectTimeout();
 }

@@ -26,15 +26,19 @@ class TNetIOHandlerSocket : public TNetIOHandler {
   // Closes the socket, if one is open.
   void Close() override;
   // Creates and binds a socket, resolves `host` (reporting hsResolving unless
-  // it is a dotted address) and connects (reporting hsConnecting); through
-  // the SOCKS proxy when one is configured. `timeout` -1 or 0: one blocking
+  // it is a dotted or IPv6 address) and connects (reporting hsConnecting for
+  // each address tried: every address of the families IPVersion allows, in
+  // the resolver's order, until one answers; the first failure is reported
+  // when none does); through the SOCKS proxy when one is configured. `timeout` -1 or 0: one blocking
   // connect (limited to 120 s while an anti-freeze is in use); above 0 or -2
   // (no limit): the connect runs on a helper thread polled every 125 ms.
   // Throws the bind exceptions of TNetSocketHandle::Bind; ENetSocketError
   // for an unknown host or a failed connect, with or without time-out (raised
   // on the caller's thread as the connect thread raised it);
   // ENetConnectTimeout "Connect timed out." when the time-out
-  // passes (the attempt has ended by then). Under a Deadline the time-out is
+  // passes (the attempt has ended by then). With several addresses the
+  // time-out bounds them all: each but the last gets its share of the time
+  // left. Under a Deadline the time-out is
   // cut to the time left (a blocking connect becomes a timed one), and a
   // deadline that passes while the name is resolved is a connect time-out as
   // well. The caller closes the socket.
@@ -53,6 +57,9 @@ class TNetIOHandlerSocket : public TNetIOHandler {
 
   // The socket of the connection; null before the first Open.
   TNetSocketHandle* Binding() const { return binding_.get(); }
+  // The address families a connect may use. Default: ivAny.
+  TNetIPVersion IPVersion() const { return ip_version_; }
+  void SetIPVersion(TNetIPVersion version) { ip_version_ = version; }
   // False sets the no-delay option on connecting. Default: true.
   bool UseNagle() const { return use_nagle_; }
   void SetUseNagle(bool value) { use_nagle_ = value; }
@@ -69,9 +76,13 @@ class TNetIOHandlerSocket : public TNetIOHandler {
   // Connects Binding on a helper thread, waiting at most `timeout` ms (-2: no
   // limit).
   void ConnectWithTimeout(int32_t timeout);
+  // Connects Binding: one blocking connect for `timeout` -1, 0 or below -2
+  // (on the helper thread while an anti-freeze is in use), else as above.
+  void ConnectBinding(int32_t timeout);
 
   std::unique_ptr<TNetSocketHandle> binding_;
   bool use_nagle_ = true;
+  TNetIPVersion ip_version_ = ivAny;
   std::unique_ptr<TNetSocksInfo> own_socks_info_;
   TNetSocksInfo* socks_info_ = nullptr;
 };

@@ -1,5 +1,5 @@
 // The socket stack: the one object through which the transport reaches the
-// platform's sockets (IPv4 only), plus the process-wide stack `GStack`.
+// platform's sockets (IPv4 and IPv6), plus the process-wide stack `GStack`.
 #pragma once
 
 #include <array>
@@ -23,8 +23,14 @@ inline constexpr TNetStackSocketHandle kInvalidSocket = -1;
 // An IPv4 address: the four bytes in network (memory) order.
 using TInAddr = std::array<uint8_t, 4>;
 
-// Families, types and protocols (the values are the same on every platform).
+// An IPv6 address: the sixteen bytes in network (memory) order.
+using TIn6Addr = std::array<uint8_t, 16>;
+
+// Families, types and protocols (the values are the same on every platform,
+// except kAfInet6: WinSock's number, which the platform stack maps).
+inline constexpr int32_t kAfUnspec = 0;
 inline constexpr int32_t kAfInet = 2;
+inline constexpr int32_t kAfInet6 = 23;
 inline constexpr int32_t kSockStream = 1;
 inline constexpr int32_t kSockDgram = 2;
 inline constexpr int32_t kIpProtoIp = 0;
@@ -52,6 +58,21 @@ inline constexpr int32_t kSoSndTimeo = 0x1005;
 inline constexpr int32_t kSoRcvTimeo = 0x1006;
 inline constexpr int32_t kSoError = 0x1007;  // value: a socket error code below
 inline constexpr int32_t kTcpNoDelay = 0x0001;
+
+// The address families a connect may use.
+enum TNetIPVersion : uint8_t {
+  ivAny,   // IPv4 and IPv6, in the resolver's order
+  ivIPv4,  // IPv4 only
+  ivIPv6,  // IPv6 only
+};
+
+// One address of a host: its family (kAfInet or kAfInet6) and its text
+// (dotted for IPv4, the colon form without brackets for IPv6).
+struct TNetAddress {
+  int32_t family = kAfInet;
+  std::string ip;
+  bool operator==(const TNetAddress&) const = default;
+};
 
 struct TNetLinger {
   uint16_t l_onoff;
@@ -125,15 +146,36 @@ class TNetStack {
 
   // ---- Helpers over the WS* operations ----
 
-  // A socket of the Internet family. Throws ENetInvalidSocket "Cannot
-  // allocate socket." when the platform refuses one.
-  TNetStackSocketHandle CreateSocketHandle(int32_t socket_type, int32_t protocol = kIpProtoIp);
+  // A socket of `family` (kAfInet or kAfInet6). Throws ENetInvalidSocket
+  // "Cannot allocate socket." when the platform refuses one.
+  TNetStackSocketHandle CreateSocketHandle(int32_t socket_type, int32_t protocol = kIpProtoIp,
+                                           int32_t family = kAfInet);
   // "localhost" in any letter case gives "127.0.0.1" and a dotted address
   // is returned as it is, both without a lookup; anything else goes to
   // WSGetHostByName (and raises as it does).
   std::string ResolveHost(const std::string& host);
+  // Every address a connect to `host` may try, in order, of the families
+  // `version` allows: a dotted or IPv6 address (bare or in brackets) itself,
+  // without a lookup (an
+  // address of a family not allowed raises ENetSocketError 10047); "localhost"
+  // in any letter case, without a lookup, 127.0.0.1 then ::1; any other name
+  // through one WSGetHostAddresses (and raises as it does).
+  std::vector<TNetAddress> ResolveHostAddresses(const std::string& host, TNetIPVersion version);
   // True when `text` is four dot-separated decimal numbers of 0 to 255.
   static bool IsIP(std::string_view text);
+  // True when `text` is an IPv6 address in its colon form (RFC 4291: eight
+  // groups of up to four hex digits, one "::" standing for a run of zero
+  // groups, the last two groups may be written as a dotted IPv4 address); no
+  // brackets, no zone.
+  static bool IsIPv6(std::string_view text);
+  // The sixteen bytes of an IPv6 address text (as IsIPv6 takes it); false,
+  // with `address` undefined, for any other text.
+  static bool TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& address);
+  // The address inside "[" "]" when `host` is an IPv6 address in brackets
+  // (as a URL writes it), else `host` itself.
+  static std::string WithoutBrackets(const std::string& host);
+  // kAfInet for a dotted address, kAfInet6 for an IPv6 one, else kAfUnspec.
+  static int32_t AddressFamily(std::string_view text);
   std::string LocalAddress() { return WSGetLocalAddress(); }
   const std::vector<std::string>& LocalAddresses() { return WSGetLocalAddresses(); }
 
@@ -147,6 +189,10 @@ class TNetStack {
   // The local-address list, filled anew on every call.
   virtual const std::vector<std::string>& WSGetLocalAddresses() = 0;
 
+  // The operations that take or give an address text take or give a dotted
+  // one for kAfInet and an IPv6 one for kAfInet6 (WSAccept, WSRecvFrom and
+  // the name reads give whichever the socket has).
+
   // Accepts a connection; `ip` and `port` receive the peer's address.
   virtual TNetStackSocketHandle WSAccept(TNetStackSocketHandle socket, std::string& ip, uint16_t& port) = 0;
   // Binds to `ip` (empty: any address) and `port`. 0 or -1.
@@ -157,6 +203,10 @@ class TNetStack {
   // First IPv4 address of `host` as dotted text. Throws ENetSocketError
   // (11001 "Host not found." when the name is unknown).
   virtual std::string WSGetHostByName(const std::string& host) = 0;
+  // Every address of `host` of `family` (kAfUnspec: both), in the
+  // resolver's order, without repeats; one lookup. Throws ENetSocketError
+  // (11001 "Host not found." when the name has no such address).
+  virtual std::vector<TNetAddress> WSGetHostAddresses(const std::string& host, int32_t family) = 0;
   // The machine's host name.
   virtual std::string WSGetHostName() = 0;
   // Reverse lookup of a dotted address. Throws ENetSocketError as above.
@@ -210,6 +260,13 @@ class TNetStack {
   // kWSAEINPROGRESS or kWSAEWOULDBLOCK depending on the platform; wait for
   // the socket to become writable, then read kSoError for the outcome.
   virtual int32_t WSSetNonBlocking(TNetStackSocketHandle socket, bool non_blocking) = 0;
+  // Ends a connect that another thread is waiting in on `socket`. True when
+  // that closed the socket (the handle is gone then and must not be closed
+  // again); false when it shut the socket down, which ends the connect only
+  // once it has begun, so the caller repeats it until the connect has ended.
+  // The base shuts down; a platform where that does not end a pending
+  // connect closes instead.
+  virtual bool EndPendingConnect(TNetStackSocketHandle socket);
   // "a.b.c.d" from the four bytes in memory order.
   virtual std::string TranslateTInAddrToString(const TInAddr& address) = 0;
   // The four parts cut as IsIP cuts them, each into one byte (a value above

@@ -28,9 +28,10 @@ void TNetSocketHandle::Assign(const rtl::TPersistent& source) {
   peer_port_ = other->peer_port_;
 }
 
-void TNetSocketHandle::AllocateSocket(int32_t socket_type, int32_t protocol) {
+void TNetSocketHandle::AllocateSocket(int32_t socket_type, int32_t protocol, int32_t family) {
   CloseSocket();
-  handle_ = GStack->CreateSocketHandle(socket_type, protocol);
+  handle_ = GStack->CreateSocketHandle(socket_type, protocol, family);
+  family_ = family;
   handle_allocated_ = true;
 }
 
@@ -65,7 +66,7 @@ void TNetSocketHandle::Bind() {
 }
 
 bool TNetSocketHandle::TryBind() {
-  const int32_t result = GStack->WSBind(handle_, kAfInet, ip_, static_cast<uint16_t>(port_));
+  const int32_t result = GStack->WSBind(handle_, family_, ip_, static_cast<uint16_t>(port_));
   if (GStack->CheckForSocketError(result, {kWSAEADDRINUSE})) return false;
   UpdateBindingLocal();
   return true;

@@ -24,9 +24,10 @@ class TNetSocketHandle : public rtl::TPersistent {
   // From another TNetSocketHandle: copies IP, Port, PeerIP and PeerPort.
   void Assign(const rtl::TPersistent& source) override;
 
-  // Closes any open socket and creates a new one. Throws ENetInvalidSocket
-  // "Cannot allocate socket." when the platform refuses.
-  void AllocateSocket(int32_t socket_type = kSockStream, int32_t protocol = kIpProtoIp);
+  // Closes any open socket and creates a new one of `family` (kAfInet or
+  // kAfInet6), which Bind then uses. Throws ENetInvalidSocket "Cannot
+  // allocate socket." when the platform refuses.
+  void AllocateSocket(int32_t socket_type = kSockStream, int32_t protocol = kIpProtoIp, int32_t family = kAfInet);
   // Shuts the socket down for sending and closes it; results are not checked.
   // Nothing when no socket is open.
   virtual void CloseSocket();
@@ -74,6 +75,8 @@ class TNetSocketHandle : public rtl::TPersistent {
   int32_t SendTo(const void* buffer, int32_t length, int32_t flags, const std::string& ip, int32_t port);
 
   TNetStackSocketHandle Handle() const { return handle_; }
+  // The family of the socket last allocated. Default: kAfInet.
+  int32_t Family() const { return family_; }
   bool HandleAllocated() const { return handle_allocated_; }
   // Local address: the one to bind, after binding the bound one.
   const std::string& IP() const { return ip_; }
@@ -96,6 +99,7 @@ class TNetSocketHandle : public rtl::TPersistent {
 
   TNetStackSocketHandle handle_ = kInvalidSocket;
   bool handle_allocated_ = false;
+  int32_t family_ = kAfInet;
   std::string ip_;
   std::string peer_ip_;
   int32_t port_ = 0;

@@ -23,6 +23,7 @@ void TNetTCPClient::Connect(int32_t timeout) {
     ResetConnection();
     // The proxy handshake waits for replies no longer than a read would.
     if (Socket() != nullptr) Socket()->SocksInfo()->SetReadTimeout(ReadTimeout());
+    if (Socket() != nullptr && ip_version_ != ivAny) Socket()->SetIPVersion(ip_version_);
     IOHandler()->ConnectClient(host_, port_, bound_ip_, bound_port_, bound_port_min_, bound_port_max_, timeout);
     if (Intercept() != nullptr) Intercept()->Connect(this);
     DoStatus(hsConnected, {host_});

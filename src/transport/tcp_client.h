@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "transport/net_stack.h"
 #include "transport/tcp_connection.h"
 
 namespace meridian::net {
@@ -44,6 +45,11 @@ class TNetTCPClient : public TNetTCPConnection {
   int32_t BoundPortMax() const { return bound_port_max_; }
   void SetBoundPortMax(int32_t port) { bound_port_max_ = port; }
 
+  // The address families Connect may use; any but ivAny is handed to the
+  // socket I/O handler at every Connect. Default: ivAny (the handler's own).
+  TNetIPVersion IPVersion() const { return ip_version_; }
+  void SetIPVersion(TNetIPVersion version) { ip_version_ = version; }
+
   TNetConnectionEvent OnConnected;
 
  protected:
@@ -56,6 +62,7 @@ class TNetTCPClient : public TNetTCPConnection {
   int32_t bound_port_min_ = 0;
   std::string host_;
   int32_t port_ = 0;
+  TNetIPVersion ip_version_ = ivAny;
 };
 
 }  // namespace meridian::net

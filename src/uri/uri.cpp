@@ -64,11 +64,30 @@ void TNetURI::SetURI(std::string_view uri) {
     }
     username_ = rtl::Fetch(password_, ":");
     if (username_.empty()) password_.clear();
-    host_ = rtl::Fetch(authority, ":");
-    port_ = std::move(authority);
+    if (!SplitBracketedHost(authority)) {
+      host_ = rtl::Fetch(authority, ":");
+      port_ = std::move(authority);
+    }
   }
   ParsePathAndQuery(std::move(rest), scheme_end > 0);
   if (bookmark_.empty()) bookmark_ = CutAt(params_, "#");
+}
+
+bool TNetURI::SplitBracketedHost(const std::string& authority) {
+  // "[" address "]" [":" port]: an IPv6 literal, whose colons are no port
+  // separators. Anything else that starts with "[" takes the plain road.
+  if (authority.empty() || authority.front() != '[') return false;
+  const size_t close = authority.find(']');
+  if (close == std::string::npos) return false;
+  if (close + 1 < authority.size() && authority[close + 1] != ':') return false;
+  host_ = authority.substr(1, close - 1);
+  port_ = close + 1 < authority.size() ? authority.substr(close + 2) : std::string();
+  return true;
+}
+
+std::string TNetURI::AuthorityHost(const std::string& host) {
+  if (host.find(':') == std::string::npos) return host;
+  return "[" + host + "]";
 }
 
 void TNetURI::ParsePathAndQuery(std::string rest, bool absolute) {
@@ -101,7 +120,7 @@ std::string TNetURI::ComposeURI(TNetURIOptionalParts optional_parts) const {
     result += "@";
   }
   if (host_.empty()) throw ENetURIException(kHostFieldEmpty);
-  result += host_;
+  result += AuthorityHost(host_);
   if (!port_.empty()) result += ":" + port_;
   result += path_;
   result += document_;

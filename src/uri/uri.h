@@ -30,8 +30,8 @@ class TNetURI {
 
   // Composes Protocol "://" [Username [":" Password] "@"] Host [":" Port] Path
   // Document Params ["#" Bookmark], the bracketed parts only when not empty and
-  // asked for. Nothing is encoded; Path is written as it is even without a
-  // leading "/".
+  // asked for. A Host holding ":" (an IPv6 address) is written in "[" "]".
+  // Nothing is encoded; Path is written as it is even without a leading "/".
   // Throws ENetURIException "Protocol field is empty" or, after that,
   // "Host field is empty".
   std::string ComposeURI(TNetURIOptionalParts optional_parts = {upAuthInfo, upBookmark}) const;
@@ -45,7 +45,9 @@ class TNetURI {
   // - absolute ("scheme://..."): Protocol before the first "://"; the
   //   authority up to the next "/", its user-info before its first "@" (user
   //   name before the first ":" of that, password after it; no password without
-  //   a user name), Host before the first ":" of the rest and Port after it;
+  //   a user name), Host before the first ":" of the rest and Port after it
+  //   (or, for "[" literal "]" [":" port], Host the literal without its
+  //   brackets: an IPv6 address);
   //   Path is "/" at least;
   // - relative: no authority, Path without a "/" put in front, and a "#" in the
   //   document stays part of the Document.
@@ -59,6 +61,9 @@ class TNetURI {
   // Replaces every "\" in `path` by "/". On a code page with lead bytes the
   // byte after a lead byte is left alone.
   static void NormalizeSlashes(std::string& path);
+  // `host` as it stands in a URI's authority or a Host header: in "[" "]"
+  // when it holds a ":" (an IPv6 address), else unchanged.
+  static std::string AuthorityHost(const std::string& host);
 
   const std::string& Protocol() const { return protocol_; }
   void SetProtocol(std::string value) { protocol_ = std::move(value); }
@@ -86,6 +91,8 @@ class TNetURI {
 
  private:
   void ParsePathAndQuery(std::string rest, bool absolute);
+  // Host and Port of a bracketed authority; false (nothing set) for any other.
+  bool SplitBracketedHost(const std::string& authority);
 
   std::string document_;
   std::string protocol_;

@@ -7,11 +7,14 @@
 # URLs; standard output must match byte for byte (the value of Date lines
 # aside, which tells only the second of the answer) and the exit codes must
 # match.
-# Usage: real_peers.sh PATH_TO_MERIDIAN_FETCH
+# Usage: real_peers.sh PATH_TO_MERIDIAN_FETCH [REFERENCE_CLIENT]
+# The reference is curl unless another client is named (another build of
+# meridian-fetch, whose output must then be the same).
 # Exits 77 (skipped) when a server program is missing and cannot be installed.
 set -uo pipefail
 
-fetch=${1:?usage: real_peers.sh PATH_TO_MERIDIAN_FETCH}
+fetch=${1:?usage: real_peers.sh PATH_TO_MERIDIAN_FETCH [REFERENCE_CLIENT]}
+reference=${2:-curl}
 source "$(dirname "$0")/nginx_conf.sh"
 source "$(dirname "$0")/boundary_files.sh"
 source "$(dirname "$0")/peers.sh"
@@ -133,14 +136,14 @@ compare() {
   shift
   "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
   local ours=$?
-  curl -s "$@" >"$work/theirs" 2>/dev/null
+  "$reference" -s "$@" >"$work/theirs" 2>/dev/null
   local theirs=$?
   if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, curl exits $theirs"
+    echo "FAIL $name: exit $ours, the reference exits $theirs"
     cat "$work/ours.err" "$work/ours"
     failed=$((failed + 1))
   elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
-    echo "FAIL $name: output differs from curl's"
+    echo "FAIL $name: output differs from the reference's"
     diff <(mask_dates "$work/ours" | od -c | head -40) <(mask_dates "$work/theirs" | od -c | head -40) | head -20
     failed=$((failed + 1))
   else

@@ -153,6 +153,36 @@ TEST(TNetCookieManager, PathsFitOnWholeSegments) {
 }
 
 // A public suffix as Domain would send the cookie to every site under it.
+TEST(TNetCookieManager, AnAddressGetsOnlyItsOwnCookies) {
+  // A domain cookie set by a name whose last labels look like an address, or
+  // by an IPv6 address with a dotted tail, must not reach that address.
+  struct Case {
+    const char* text;
+    const char* from;
+    const char* to;
+    const char* header;
+  } cases[] = {
+      {"A=1", "::1", "::1", "A=1"},
+      {"A=1", "::1", "::2", ""},
+      {"A=1", "::1", "fe80::1", ""},
+      {"A=1; domain=::1", "::1", "::1", "A=1"},
+      {"A=1; domain=.2.3.4", "::ffff:1.2.3.4", "::ffff:1.2.3.4", ""},
+      {"A=1; domain=.2.3.4", "a.2.3.4", "10.2.3.4", ""},
+      {"A=1; domain=.2.3.4", "a.2.3.4", "::ffff:10.2.3.4", ""},
+      {"A=1", "10.0.0.1", "10.0.0.1", "A=1"},
+  };
+  for (const auto& c : cases) {
+    TNetCookieManager manager;
+    manager.AcceptSetCookie(c.text, c.from);
+    EXPECT_EQ(c.header, manager.CookieHeaderFor(c.to, "/", false)) << c.text << " from " << c.from << " to " << c.to;
+  }
+  // Through the URI: the brackets are the URL's, the host is the address.
+  TNetCookieManager manager;
+  manager.AcceptSetCookie("B=2", TNetURI("http://[::1]:8080/").Host());
+  EXPECT_EQ("B=2", manager.CookieHeaderFor(TNetURI("http://[::1]:8080/x/y"), false));
+  EXPECT_EQ("", manager.CookieHeaderFor(TNetURI("http://127.0.0.1:8080/x/y"), false));
+}
+
 TEST(TNetCookieManager, RefusesAPublicSuffixAsDomain) {
   const bool list = PublicSuffixListInUse();
   const struct {

@@ -224,6 +224,13 @@ TEST(TNetNetscapeCookie, IsValidForTheHostOrTheDomainAboveIt) {
       {".AREA.test", ".area.test", true},  // a host beginning with "." ignores case
       {".area.test", ".other.test", false},
       {"", "node.area.test", false},
+      // An IPv6 address names itself only (hex digits in either case).
+      {"::1", "::1", true},
+      {"2001:DB8::7", "2001:db8::7", true},
+      {".2.3.4", "::ffff:1.2.3.4", false},
+      {"::ffff:1.2.3.4", "::ffff:1.2.3.4", true},
+      {".1", "::1", false},
+      {"[::1]", "::1", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.domain) + " from " + c.host);

@@ -1,10 +1,5 @@
 // The connection's deadline at each blocking step of a request, over real
 // loopback sockets: the time-out is the behaviour under test.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,7 +12,7 @@
 #include "http/scripted_peer.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
-#include "support/loopback_listen.h"
+#include "support/test_socket.h"
 #include "support/scripted_stream.h"
 
 namespace meridian::net {
@@ -39,23 +34,17 @@ constexpr milliseconds kDrip(40);
 class UnansweringListener {
  public:
   UnansweringListener() {
-    listen_fd_ = testing::ListenOnLoopback(0, port_);
-    if (listen_fd_ < 0) {
+    listener_ = testing::ListenOnLoopback(0, port_);
+    if (listener_ == testing::kNoSocket) {
       ADD_FAILURE() << "cannot listen on loopback";
       return;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port_);
-    filler_fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    if (connect(filler_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      ADD_FAILURE() << "cannot fill the accept queue";
-    }
+    filler_ = testing::ConnectToLoopback(port_);
+    if (filler_ == testing::kNoSocket) ADD_FAILURE() << "cannot fill the accept queue";
   }
   ~UnansweringListener() {
-    for (const int fd : {filler_fd_, listen_fd_}) {
-      if (fd >= 0) close(fd);
+    for (const testing::TestSocket socket : {filler_, listener_}) {
+      if (socket != testing::kNoSocket) testing::CloseSocket(socket);
     }
   }
   UnansweringListener(const UnansweringListener&) = delete;
@@ -64,8 +53,8 @@ class UnansweringListener {
   int32_t Port() const { return port_; }
 
  private:
-  int listen_fd_ = -1;
-  int filler_fd_ = -1;
+  testing::TestSocket listener_ = testing::kNoSocket;
+  testing::TestSocket filler_ = testing::kNoSocket;
   uint16_t port_ = 0;
 };
 
@@ -105,6 +94,9 @@ TEST(TNetHTTPDeadline, EveryBlockingStepEndsByTheDeadlineClosedAndTyped) {
       {"upload", kUpload, Idle()},
   };
   for (const auto& c : cases) {
+    // Where a full accept queue refuses further connects, loopback has no
+    // connect that stays pending.
+    if (c.step == kConnect && !testing::FullAcceptQueueLeavesConnectWaiting()) continue;
     std::optional<ScriptedPeer> peer;
     std::optional<UnansweringListener> listener;
     int32_t port = 0;

@@ -1,15 +1,8 @@
 #include "http/loopback_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <stdexcept>
 
-#include "support/loopback_listen.h"
 
 namespace meridian::net::testing {
 
@@ -35,10 +28,14 @@ LoopbackServer::LoopbackServer(std::vector<Reply> replies)
       }) {}
 
 LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
-  if (pipe(wake_) != 0) throw std::runtime_error("pipe");
+  if (!SocketPair(wake_[0], wake_[1])) throw std::runtime_error("cannot make a socket pair");
   uint16_t port = 0;
-  listen_fd_ = ListenOnLoopback(8, port);
-  if (listen_fd_ < 0) throw std::runtime_error("cannot listen on loopback");
+  listener_ = ListenOnLoopback(8, port);
+  if (listener_ == kNoSocket) {
+    CloseSocket(wake_[0]);
+    CloseSocket(wake_[1]);
+    throw std::runtime_error("cannot listen on loopback");
+  }
   port_ = port;
   thread_ = std::thread([this] { Run(); });
 }
@@ -48,12 +45,12 @@ LoopbackServer::~LoopbackServer() {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
-  char b = 1;
-  (void)!write(wake_[1], &b, 1);
+  const char b = 1;
+  SendBytes(wake_[1], &b, 1);
   thread_.join();
-  close(listen_fd_);
-  close(wake_[0]);
-  close(wake_[1]);
+  CloseSocket(listener_);
+  CloseSocket(wake_[0]);
+  CloseSocket(wake_[1]);
 }
 
 std::string LoopbackServer::Url(const std::string& path) const {
@@ -70,41 +67,35 @@ int LoopbackServer::Connections() const {
   return connections_;
 }
 
-// Waits until `fd` is readable; false when the server is being stopped.
-bool LoopbackServer::WaitReadable(int fd) {
-  pollfd fds[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-  for (;;) {
-    int n = poll(fds, 2, -1);
-    if (n < 0) return false;
-    if (fds[1].revents != 0) return false;
-    if (fds[0].revents != 0) return true;
-  }
+// Waits until `socket` is readable; false when the server is being stopped.
+bool LoopbackServer::WaitReadable(TestSocket socket) {
+  return testing::WaitReadable({wake_[0], socket}, -1) == 1;
 }
 
 void LoopbackServer::Run() {
   for (int connection = 1;; ++connection) {
-    if (!WaitReadable(listen_fd_)) return;
-    int fd = accept(listen_fd_, nullptr, nullptr);
-    if (fd < 0) return;
+    if (!WaitReadable(listener_)) return;
+    const TestSocket socket = AcceptConnection(listener_);
+    if (socket == kNoSocket) return;
     {
       std::lock_guard lock(mutex_);
       connections_ = connection;
     }
-    Serve(fd, connection);
-    close(fd);
+    Serve(socket, connection);
+    CloseSocket(socket);
   }
 }
 
 // Reads requests from one connection and answers each until the client closes,
 // a reply asks to close, or the server stops.
-void LoopbackServer::Serve(int fd, int connection) {
+void LoopbackServer::Serve(TestSocket socket, int connection) {
   std::string pending;
   char chunk[4096];
   for (;;) {
     size_t end;
     while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-      if (pending.size() > kMaxHead || !WaitReadable(fd)) return;
-      ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+      if (pending.size() > kMaxHead || !WaitReadable(socket)) return;
+      const int64_t n = ReceiveBytes(socket, chunk, sizeof chunk);
       if (n <= 0) return;
       pending.append(chunk, static_cast<size_t>(n));
     }
@@ -114,8 +105,8 @@ void LoopbackServer::Serve(int fd, int connection) {
     pending.erase(0, end + 4);
     size_t length = ContentLength(request.head);
     while (pending.size() < length) {
-      if (!WaitReadable(fd)) return;
-      ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+      if (!WaitReadable(socket)) return;
+      const int64_t n = ReceiveBytes(socket, chunk, sizeof chunk);
       if (n <= 0) return;
       pending.append(chunk, static_cast<size_t>(n));
     }
@@ -128,12 +119,7 @@ void LoopbackServer::Serve(int fd, int connection) {
       requests_.push_back(request);
     }
     Reply reply = handler_(request, index);
-    size_t sent = 0;
-    while (sent < reply.bytes.size()) {
-      ssize_t n = send(fd, reply.bytes.data() + sent, reply.bytes.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      sent += static_cast<size_t>(n);
-    }
+    if (!SendAll(socket, reply.bytes.data(), reply.bytes.size())) return;
     if (reply.close) return;
   }
 }

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_socket.h"
+
 namespace meridian::net::testing {
 
 // One request as the server received it.
@@ -48,14 +50,16 @@ class LoopbackServer {
 
  private:
   void Run();
-  void Serve(int fd, int connection);
-  bool WaitReadable(int fd);
+  void Serve(TestSocket socket, int connection);
+  bool WaitReadable(TestSocket socket);
 
   Handler handler_;
-  int listen_fd_ = -1;
+  TestSocket listener_ = kNoSocket;
   int32_t port_ = 0;
   bool stop_ = false;
-  int wake_[2] = {-1, -1};  // written by the destructor to end the thread's waits
+  // A connected pair: the destructor writes to the one end to end the
+  // thread's waits on the other.
+  TestSocket wake_[2] = {kNoSocket, kNoSocket};
   mutable std::mutex mutex_;
   std::vector<ReceivedRequest> requests_;
   int connections_ = 0;

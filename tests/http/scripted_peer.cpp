@@ -1,21 +1,18 @@
 #include "http/scripted_peer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
-
-#include "support/loopback_listen.h"
 
 namespace meridian::net::testing {
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap) {
+  if (!SocketPair(wake_[0], wake_[1])) throw std::runtime_error("cannot make a socket pair");
   uint16_t port = 0;
-  listen_fd_ = ListenOnLoopback(1, port);
-  if (listen_fd_ < 0) throw std::runtime_error("cannot listen on loopback");
+  listener_ = ListenOnLoopback(1, port);
+  if (listener_ == kNoSocket) {
+    CloseSocket(wake_[0]);
+    CloseSocket(wake_[1]);
+    throw std::runtime_error("cannot listen on loopback");
+  }
   port_ = port;
   thread_ = std::thread([this, pieces = std::move(pieces), ending, gap]() mutable {
     Run(std::move(pieces), ending, gap);
@@ -24,44 +21,42 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> pieces, Ending ending, std::
 
 ScriptedPeer::~ScriptedPeer() {
   {
-    // Shutting a socket down wakes a thread blocked in accept or recv on it.
+    // The wake-up ends the waits for a client and for its close; shutting the
+    // connection down ends a send into a client that does not read.
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    shutdown(listen_fd_, SHUT_RDWR);
-    if (peer_fd_ >= 0) shutdown(peer_fd_, SHUT_RDWR);
+    const char b = 1;
+    SendBytes(wake_[1], &b, 1);
+    if (peer_ != kNoSocket) ShutdownSocket(peer_);
   }
   thread_.join();
-  close(listen_fd_);
+  CloseSocket(listener_);
+  CloseSocket(wake_[0]);
+  CloseSocket(wake_[1]);
 }
 
 void ScriptedPeer::Run(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap) {
-  int fd = accept(listen_fd_, nullptr, nullptr);
-  if (fd < 0) return;
+  if (WaitReadable({wake_[0], listener_}, -1) != 1) return;
+  const TestSocket socket = AcceptConnection(listener_);
+  if (socket == kNoSocket) return;
   {
     std::lock_guard lock(mutex_);
-    peer_fd_ = fd;
-    if (stopping_) shutdown(fd, SHUT_RDWR);
+    peer_ = socket;
+    if (stopping_) ShutdownSocket(socket);
   }
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  SetNoDelay(socket);
   for (const std::string& piece : pieces) {
     if (gap.count() > 0 && &piece != &pieces.front()) std::this_thread::sleep_for(gap);
-    size_t sent = 0;
-    while (sent < piece.size()) {
-      ssize_t n = send(fd, piece.data() + sent, piece.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) break;
-      sent += static_cast<size_t>(n);
-    }
-    if (sent < piece.size()) break;  // the client has gone
+    if (!SendAll(socket, piece.data(), piece.size())) break;  // the client has gone
   }
   if (ending == kHoldOpen) {
     char scratch[4096];
-    while (recv(fd, scratch, sizeof scratch, 0) > 0) {
+    while (WaitReadable({wake_[0], socket}, -1) == 1 && ReceiveBytes(socket, scratch, sizeof scratch) > 0) {
     }
   }
   std::lock_guard lock(mutex_);
-  peer_fd_ = -1;
-  close(fd);
+  peer_ = kNoSocket;
+  CloseSocket(socket);
 }
 
 std::vector<std::string> ScriptedPeer::Split(const std::string& bytes, size_t size) {

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_socket.h"
+
 namespace meridian::net::testing {
 
 class ScriptedPeer {
@@ -37,9 +39,12 @@ class ScriptedPeer {
  private:
   void Run(std::vector<std::string> pieces, Ending ending, std::chrono::milliseconds gap);
 
-  int listen_fd_ = -1;
-  std::mutex mutex_;  // guards peer_fd_ and stopping_
-  int peer_fd_ = -1;
+  TestSocket listener_ = kNoSocket;
+  // A connected pair: the destructor writes to the one end to end the
+  // thread's waits on the other.
+  TestSocket wake_[2] = {kNoSocket, kNoSocket};
+  std::mutex mutex_;  // guards peer_ and stopping_
+  TestSocket peer_ = kNoSocket;
   bool stopping_ = false;
   int32_t port_ = 0;
   std::thread thread_;

@@ -2,12 +2,6 @@
 // loopback server that serves every connection at once. Run under
 // ThreadSanitizer by scripts/tsan.sh; under the other sanitizers it still
 // checks that no cookie is lost or crossed between clients.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,7 +12,7 @@
 
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
-#include "support/loopback_listen.h"
+#include "support/test_socket.h"
 
 namespace meridian::net {
 namespace {
@@ -36,8 +30,8 @@ constexpr size_t kMaxHead = 64 * 1024;
 class CookieServer {
  public:
   explicit CookieServer(int connections) {
-    listen_fd_ = testing::ListenOnLoopback(connections, port_);
-    if (listen_fd_ < 0) {
+    listener_ = testing::ListenOnLoopback(connections, port_);
+    if (listener_ == testing::kNoSocket) {
       ADD_FAILURE() << "cannot listen on loopback";
       return;
     }
@@ -47,7 +41,7 @@ class CookieServer {
   ~CookieServer() {
     accepter_.join();
     for (std::thread& t : servers_) t.join();
-    if (listen_fd_ >= 0) close(listen_fd_);
+    if (listener_ != testing::kNoSocket) testing::CloseSocket(listener_);
   }
 
   std::string Url(const std::string& path) const {
@@ -55,29 +49,26 @@ class CookieServer {
   }
 
  private:
-  static bool Readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, kWaitMs) == 1;
-  }
+  static bool Readable(testing::TestSocket socket) { return testing::WaitReadable({socket}, kWaitMs) == 0; }
 
   void Accept(int connections) {
-    for (int i = 0; i < connections && Readable(listen_fd_); ++i) {
-      const int fd = accept(listen_fd_, nullptr, nullptr);
-      if (fd < 0) return;
-      servers_.emplace_back([fd] { Serve(fd); });
+    for (int i = 0; i < connections && Readable(listener_); ++i) {
+      const testing::TestSocket socket = testing::AcceptConnection(listener_);
+      if (socket == testing::kNoSocket) return;
+      servers_.emplace_back([socket] { Serve(socket); });
     }
   }
 
   // Serves until the client closes, a wait runs out or a head is too long.
-  static void Serve(int fd) {
+  static void Serve(testing::TestSocket socket) {
     std::string in;
     for (;;) {
       size_t end;
       while ((end = in.find("\r\n\r\n")) == std::string::npos) {
         char buffer[4096];
-        if (in.size() > kMaxHead || !Readable(fd)) return close(fd), void();
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) return close(fd), void();
+        if (in.size() > kMaxHead || !Readable(socket)) return testing::CloseSocket(socket);
+        const int64_t n = testing::ReceiveBytes(socket, buffer, sizeof buffer);
+        if (n <= 0) return testing::CloseSocket(socket);
         in.append(buffer, static_cast<size_t>(n));
       }
       const std::string head = in.substr(0, end + 2);
@@ -93,13 +84,11 @@ class CookieServer {
       const std::string reply = "HTTP/1.1 200 OK\r\nSet-Cookie: " + path.substr(0, slash) + "=" +
                                 path.substr(slash + 1) + "; Path=/\r\nContent-Length: " +
                                 std::to_string(cookie.size()) + "\r\n\r\n" + cookie;
-      if (send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(reply.size())) {
-        return close(fd), void();
-      }
+      if (!testing::SendAll(socket, reply.data(), reply.size())) return testing::CloseSocket(socket);
     }
   }
 
-  int listen_fd_ = -1;
+  testing::TestSocket listener_ = testing::kNoSocket;
   uint16_t port_ = 0;
   std::thread accepter_;
   std::vector<std::thread> servers_;  // touched by the accepter only until it is joined

@@ -1,13 +1,23 @@
 #include "launcher/launcher_state.h"
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "launcher/form.h"
 #include "platform/code_page.h"
+#include "platform/process.h"
 #include "rtl/code_page.h"
 
 namespace meridian::launcher {
 namespace {
+
+// `path` written with "/" as this platform writes it: on Windows "\\", which
+// as the second byte of a double-byte character is the classic trap.
+std::string Native(std::string path) {
+  for (char& c : path) c = c == '/' ? platform::FolderSeparator() : c;
+  return path;
+}
 
 TEST(ExtractAppFolder, KeepsEverythingUpToTheLastSeparator) {
   const uint32_t saved = rtl::CodePage();
@@ -16,7 +26,7 @@ TEST(ExtractAppFolder, KeepsEverythingUpToTheLastSeparator) {
     std::string path;
     std::string folder;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {platform::kCodePageUtf8, "/opt/meridian/meridian", "/opt/meridian/"},
       {platform::kCodePageUtf8, "/meridian", "/"},
       {platform::kCodePageUtf8, "meridian", ""},
@@ -26,9 +36,14 @@ TEST(ExtractAppFolder, KeepsEverythingUpToTheLastSeparator) {
       {platform::kCodePageKorean, "/opt/\xB0/meridian", "/opt/"},
       {platform::kCodePageUtf8, "/opt/\xB0/meridian", "/opt/\xB0/"},
   };
+  if (platform::IsFolderSeparator(':')) {
+    // A drive's colon ends the folder too.
+    cases.push_back({platform::kCodePageUtf8, "C:meridian.exe", "C:"});
+    cases.push_back({platform::kCodePageKorean, "C:\xB0:x.exe", "C:"});
+  }
   for (const Case& c : cases) {
     rtl::SetCodePage(c.code_page);
-    EXPECT_EQ(c.folder, ExtractAppFolder(c.path)) << c.path;
+    EXPECT_EQ(Native(c.folder), ExtractAppFolder(Native(c.path))) << c.path;
   }
   rtl::SetCodePage(saved);
 }
@@ -53,7 +68,7 @@ TEST(ApplicationTitle, FileNameUpToTheFirstDotCapitalised) {
   };
   for (const Case& c : cases) {
     rtl::SetCodePage(c.code_page);
-    EXPECT_EQ(c.title, ApplicationTitle(c.path)) << c.path;
+    EXPECT_EQ(c.title, ApplicationTitle(Native(c.path))) << c.path;
   }
   rtl::SetCodePage(saved);
 }

@@ -44,10 +44,18 @@ void Peer::Reset() {
   socket_.Reset();
 }
 
-LoopbackServer::LoopbackServer(std::function<void(Peer&)> script, int32_t backlog)
+LoopbackServer::LoopbackServer(std::function<void(Peer&)> script, int32_t backlog, const std::string& ip,
+                               int32_t port)
     : stack_keeper_(std::make_unique<TNetComponent>()) {
-  listener_.AllocateSocket();
-  listener_.SetIP("127.0.0.1");
+  listener_.AllocateSocket(kSockStream, kIpProtoIp, TNetStack::AddressFamily(ip));
+  listener_.SetIP(ip);
+  listener_.SetPort(port);
+  if (port != 0) {
+    // A port given again by the test may still hold the last connection's
+    // closing state.
+    const int32_t on = 1;
+    listener_.SetSockOpt(kSolSocket, kSoReuseAddr, &on, sizeof on);
+  }
   listener_.Bind();
   listener_.Listen(backlog);
   if (!script) return;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_socket.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -60,12 +62,13 @@ class Peer {
   TNetSocketHandle& socket_;
 };
 
-// Listens on 127.0.0.1 at a port the platform picks and runs `script` with the
-// first connection (if one comes within 10 s) on a thread of its own; the
-// destructor waits for it.
+// Listens on 127.0.0.1 (or `ip`, of either family) at a port the platform
+// picks, or at `port`, and runs `script` with the first connection (if one
+// comes within 10 s) on a thread of its own; the destructor waits for it.
 class LoopbackServer {
  public:
-  explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5);
+  explicit LoopbackServer(std::function<void(Peer&)> script, int32_t backlog = 5,
+                          const std::string& ip = "127.0.0.1", int32_t port = 0);
   ~LoopbackServer();
   int32_t Port() const { return listener_.Port(); }
   TNetSocketHandle& Listener() { return listener_; }
@@ -76,13 +79,10 @@ class LoopbackServer {
   std::thread thread_;
 };
 
-inline size_t CountEntries(const char* folder) {
-  size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
-  return n;
-}
-inline size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
-inline size_t Threads() { return CountEntries("/proc/self/task"); }
+// The process's open descriptors and threads (0 where the platform offers
+// no exact count: see test_socket.h).
+inline size_t OpenDescriptors() { return OpenDescriptorCount(); }
+inline size_t Threads() { return ThreadCount(); }
 
 // A fixture whose tests must leave as many descriptors and threads open as
 // they found.

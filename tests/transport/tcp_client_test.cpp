@@ -312,6 +312,150 @@ TEST_F(TNetTCPClientTest, ConnectTimesOutAgainstAPeerThatNeverAnswers) {
   EXPECT_FALSE(client.Connected());  // the socket is closed
 }
 
+// A port bound on 127.0.0.1 and ::1 alike where nothing listens, so that a
+// connect to either is refused; Ready() is false without an IPv6 loopback.
+class RefusingOnBoth {
+ public:
+  RefusingOnBoth() {
+    for (int attempt = 0; attempt < 20 && !ready_; ++attempt) {
+      try {
+        v4_.AllocateSocket();
+        v4_.SetIP("127.0.0.1");
+        v4_.SetPort(0);
+        v4_.Bind();
+        v6_.AllocateSocket(kSockStream, kIpProtoIp, kAfInet6);
+        v6_.SetIP("::1");
+        v6_.SetPort(v4_.Port());
+        v6_.Bind();
+        ready_ = true;
+      } catch (const ENetException&) {
+      }
+    }
+  }
+  bool Ready() const { return ready_; }
+  int32_t Port() const { return v4_.Port(); }
+  // Frees the IPv6 side for a server of the test's own.
+  void ReleaseIPv6() { v6_.CloseSocket(); }
+
+ private:
+  TNetComponent stack_keeper_;
+  TNetSocketHandle v4_;
+  TNetSocketHandle v6_;
+  bool ready_ = false;
+};
+
+// The status texts of a client's connect, from the first to "Connected."
+// or the failure's message.
+std::vector<std::string> ConnectStatuses(TNetTCPClient& client, const std::string& host, int32_t port,
+                                         int32_t timeout = -1) {
+  std::vector<std::string> texts;
+  client.OnStatus = [&](rtl::TComponent*, TNetStatus, const std::string& text) { texts.push_back(text); };
+  client.SetHost(host);
+  client.SetPort(port);
+  try {
+    client.Connect(timeout);
+  } catch (const ENetException& e) {
+    texts.push_back(e.Message());
+  }
+  // The handler the client made has a copy of the handler of events.
+  client.OnStatus = nullptr;
+  if (client.Socket() != nullptr) client.Socket()->OnStatus = nullptr;
+  if (!client.Connected()) client.Disconnect();
+  return texts;
+}
+
+TEST_F(TNetTCPClientTest, TriesEachAddressOfTheHostInTurn) {
+  RefusingOnBoth refusing;
+  if (!refusing.Ready()) GTEST_SKIP() << "no IPv6 loopback";
+  const int32_t port = refusing.Port();
+  const std::string refused = "Socket Error # 10061\r\nConnection refused.";
+
+  // Both refuse: both are tried, and the first failure is the one reported.
+  TNetTCPClient client;
+  EXPECT_EQ((std::vector<std::string>{"Resolving hostname localhost.", "Connecting to 127.0.0.1.",
+                                      "Connecting to ::1.", refused}),
+            ConnectStatuses(client, "localhost", port));
+  EXPECT_FALSE(client.Connected());
+
+  // 127.0.0.1 refuses, ::1 answers: with a blocking connect and a timed one.
+  refusing.ReleaseIPv6();
+  for (const int32_t timeout : {-1, 5000}) {
+    SCOPED_TRACE(timeout);
+    LoopbackServer server([](Peer& peer) { peer.Send("six\r\n"); }, 5, "::1", port);
+    EXPECT_EQ((std::vector<std::string>{"Resolving hostname localhost.", "Connecting to 127.0.0.1.",
+                                        "Connecting to ::1.", "Connected."}),
+              ConnectStatuses(client, "localhost", port, timeout));
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ("six", client.ReadLn());
+    EXPECT_EQ(kAfInet6, client.Socket()->Binding()->Family());
+    EXPECT_EQ("::1", client.Socket()->Binding()->IP());
+    client.Disconnect();
+  }
+
+  // One family only; an address of the other is refused without a connect.
+  LoopbackServer listening(nullptr, 5, "::1", port);
+  const struct {
+    TNetIPVersion version;
+    std::string host;
+    std::vector<std::string> statuses;
+  } cases[] = {
+      {ivIPv4, "localhost", {"Resolving hostname localhost.", "Connecting to 127.0.0.1.", refused}},
+      {ivIPv6, "localhost", {"Resolving hostname localhost.", "Connecting to ::1.", "Connected."}},
+      {ivAny, "::1", {"Connecting to ::1.", "Connected."}},
+      {ivIPv6, "127.0.0.1", {"Socket Error # 10047\r\nAddress family not supported by protocol family."}},
+      {ivIPv4, "::1", {"Socket Error # 10047\r\nAddress family not supported by protocol family."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host + " " + std::to_string(c.version));
+    TNetTCPClient one;
+    one.SetIPVersion(c.version);
+    EXPECT_EQ(c.statuses, ConnectStatuses(one, c.host, port));
+    one.Disconnect();
+  }
+  // A bound local address keeps to its own family.
+  TNetTCPClient bound;
+  bound.SetBoundIP("::1");
+  EXPECT_EQ((std::vector<std::string>{"Resolving hostname localhost.", "Connecting to ::1.", "Connected."}),
+            ConnectStatuses(bound, "localhost", port));
+  bound.Disconnect();
+}
+
+TEST_F(TNetTCPClientTest, AnAddressThatNeverAnswersLeavesTimeForTheNext) {
+  // 127.0.0.1 drops connection requests (a full backlog that is never
+  // accepted); ::1 at the same port answers. The connect time-out is shared:
+  // the first address gets half of it.
+  LoopbackServer silent(nullptr, 0);
+  std::vector<std::unique_ptr<TNetTCPClient>> fillers;
+  bool queue_full = false;
+  for (int i = 0; i < 16 && !queue_full; ++i) {
+    auto filler = std::make_unique<TNetTCPClient>();
+    try {
+      ConnectTo(*filler, silent, 500);
+      fillers.push_back(std::move(filler));
+    } catch (const ENetConnectTimeout&) {
+      queue_full = true;
+    }
+  }
+  if (!queue_full) GTEST_SKIP() << "the platform accepts connections beyond the backlog";
+  std::unique_ptr<LoopbackServer> answering;
+  try {
+    answering = std::make_unique<LoopbackServer>([](Peer& peer) { peer.Send("late\r\n"); }, 5, "::1", silent.Port());
+  } catch (const ENetException&) {
+    GTEST_SKIP() << "no IPv6 loopback at that port";
+  }
+
+  TNetTCPClient client;
+  std::vector<std::string> statuses;
+  const int64_t waited = ElapsedMs([&] { statuses = ConnectStatuses(client, "localhost", silent.Port(), 4000); });
+  EXPECT_EQ((std::vector<std::string>{"Resolving hostname localhost.", "Connecting to 127.0.0.1.",
+                                      "Connecting to ::1.", "Connected."}),
+            statuses);
+  EXPECT_GE(waited, 1500);
+  EXPECT_LT(waited, 3900);
+  ASSERT_TRUE(client.Connected());
+  EXPECT_EQ("late", client.ReadLn());
+}
+
 // Three consecutive local ports that are free now.
 int32_t FreePortRun(TNetComponent&) {
   for (int attempt = 0; attempt < 20; ++attempt) {

@@ -43,6 +43,14 @@ TEST(TNetURI, TakesUrlsApart) {
       {"file.cgi?x=/y", "||||||file.cgi|?x=/y|"},
       {"http:\\\\h\\dir\\file", "http|||h||/dir/|file||"},
       {"://h", "|||h||/|||"},
+      // Bracketed IPv6 literals: the colons inside the brackets are the address's.
+      {"http://[::1]:8080/x", "http|||::1|8080|/|x||"},
+      {"http://u:p@[fe80::1:2]/d/f?q#b", "http|u|p|fe80::1:2||/d/|f|?q|b"},
+      {"http://[::ffff:10.0.0.1]", "http|||::ffff:10.0.0.1||/|||"},
+      {"http://[::1]:80:81/", "http|||::1|80:81|/|||"},
+      {"http://[]:1/", "http||||1|/|||"},
+      {"http://[::1/", "http|||[|:1|/|||"},        // no closing bracket: the plain rule
+      {"http://[::1]x:2/", "http|||[|:1]x:2|/|||"},  // text after "]": the plain rule
       {"", "||||||||"},
   };
   for (const Case& c : cases) {
@@ -69,6 +77,8 @@ TEST(TNetURI, ComposesFromItsParts) {
       {"http://u:p@h:1/d/f?q#b", {upBookmark}, "http://h:1/d/f?q#b"},
       {"http://user@h/", {upAuthInfo}, "http://user@h/"},
       {"http://:p@h/", {upAuthInfo}, "http://h/"},
+      {"http://u@[::1]:8080/d?q#b", {upAuthInfo, upBookmark}, "http://u@[::1]:8080/d?q#b"},
+      {"http://[2001:db8::7]/", {}, "http://[2001:db8::7]/"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.composed, TNetURI(c.text).ComposeURI(c.options)) << c.text;
 

@@ -45,20 +45,32 @@ int32_t ParseCount(const std::string& option, const std::string& value) {
   return count;
 }
 
-// HOST[:PORT] of a SOCKS proxy; the port defaults to 1080.
+// HOST[:PORT] of a SOCKS proxy, an IPv6 address in brackets; the port
+// defaults to 1080.
 void SetSocksProxy(TFetchOptions& o, TFetchSocks socks, const std::string& option, const std::string& value) {
   const std::string shown = "option " + option + ": expected HOST[:PORT]";
   std::string host = value;
   int32_t port = 1080;
-  const size_t colon = value.rfind(':');
+  size_t colon = value.rfind(':');
+  const size_t close = value.starts_with("[") ? value.find(']') : std::string::npos;
+  if (close != std::string::npos) {
+    if (close + 1 < value.size() && value[close + 1] != ':') throw EFetchUsage(shown);
+    colon = close + 1 < value.size() ? close + 1 : std::string::npos;
+    host = value.substr(1, close - 1);
+    if (host.empty() || host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+      throw EFetchUsage(shown);
+    }
+  }
   if (colon != std::string::npos) {
     const std::string port_text = value.substr(colon + 1);
     const char* end = port_text.data() + port_text.size();
     const auto [ptr, ec] = std::from_chars(port_text.data(), end, port);
     if (port_text.empty() || ec != std::errc() || ptr != end || port < 1 || port > 65535) throw EFetchUsage(shown);
-    host.erase(colon);
+    if (close == std::string::npos) host.erase(colon);
   }
-  if (host.empty() || host.find_first_of(":/@ \t\r\n") != std::string::npos) throw EFetchUsage(shown);
+  if (close == std::string::npos && (host.empty() || host.find_first_of(":/@ \t\r\n") != std::string::npos)) {
+    throw EFetchUsage(shown);
+  }
   o.proxy.clear();
   o.socks = socks;
   o.socks_host = host;
@@ -109,6 +121,8 @@ const std::vector<OptionSpec>& Options() {
        [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks4A, "--socks4a", v); }},
       {0, "socks5-hostname", true,
        [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks5Hostname, "--socks5-hostname", v); }},
+      {'4', "ipv4", false, [](TFetchOptions& o, const std::string&) { o.ip_version = 4; }},
+      {'6', "ipv6", false, [](TFetchOptions& o, const std::string&) { o.ip_version = 6; }},
       {'u', "user", true, [](TFetchOptions& o, const std::string& v) { o.user = v; }},
       {0, "basic", false, [](TFetchOptions& o, const std::string&) { o.basic = true; }},
       {'U', "proxy-user", true, [](TFetchOptions& o, const std::string& v) { o.proxy_user = v; }},
@@ -240,6 +254,9 @@ const std::string& FetchHelpText() {
       "                          proxy's challenge (407, Basic), or are the SOCKS 5\n"
       "                          user name and password; the user name alone is\n"
       "                          the SOCKS 4 user id\n"
+      " -4, --ipv4               Connect over IPv4 only\n"
+      " -6, --ipv6               Connect over IPv6 only (by default every address of\n"
+      "                          the host is tried in turn until one answers)\n"
       "     --connect-timeout S  Seconds allowed for connecting (fractions allowed)\n"
       "     --read-timeout S     Seconds allowed for each wait for data\n"
       " -m, --max-time S         Seconds allowed for the whole run\n"

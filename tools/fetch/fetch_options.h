@@ -35,6 +35,7 @@ struct TFetchOptions {
   std::string socks_host;                // --socks4, --socks4a, --socks5-hostname: HOST[:PORT]
   int32_t socks_port = 1080;
   std::optional<std::string> proxy_user;  // -U: USER[:PASSWORD] for a proxy's 407 or SOCKS
+  int32_t ip_version = 0;                // -4, -6: 4 or 6 (the last one counts); 0: either
   double connect_timeout = 0;            // --connect-timeout
   double read_timeout = 0;               // --read-timeout
   double max_time = 0;                   // -m: deadline for the whole run

@@ -177,6 +177,7 @@ void TFetchSession::Configure() {
   if (options_.progress_bar && !options_.silent) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
   if (!options_.proxy.empty()) ApplyProxyOption(options_.proxy, http.ProxyParams());
+  if (options_.ip_version != 0) http.SetIPVersion(options_.ip_version == 4 ? net::ivIPv4 : net::ivIPv6);
   ApplyCredentials(options_, http);
   ConfigureHandlers();
 

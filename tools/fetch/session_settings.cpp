@@ -42,9 +42,17 @@ void ApplyProxyOption(const std::string& option, net::TNetProxyConnectionInfo& p
     params.SetProxyPassword(user_info);
     params.SetBasicAuthentication(true);
   }
-  const size_t colon = proxy.rfind(':');
+  // An IPv6 address in brackets: its colons are no port separator.
+  size_t colon = proxy.rfind(':');
+  const size_t close = proxy.starts_with("[") ? proxy.find(']') : std::string::npos;
+  if (close != std::string::npos) {
+    // After "]" comes nothing or ":PORT"; anything else is refused below.
+    colon = close + 1 == proxy.size() ? std::string::npos : proxy[close + 1] == ':' ? close + 1 : proxy.size();
+  }
   int32_t port = 1080;
-  if (colon != std::string::npos) {
+  if (colon == proxy.size()) {
+    throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
+  } else if (colon != std::string::npos) {
     const std::string port_text = proxy.substr(colon + 1);
     if (!IsPortNumber(port_text)) {
       throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
@@ -52,7 +60,7 @@ void ApplyProxyOption(const std::string& option, net::TNetProxyConnectionInfo& p
     port = std::stoi(port_text);
     proxy.erase(colon);
   }
-  if (proxy.empty()) throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
+  if (proxy.empty() || proxy == "[]") throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
   params.SetProxyServer(proxy);
   params.SetProxyPort(port);
 }

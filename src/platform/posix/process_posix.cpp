@@ -86,6 +86,14 @@ std::string ExecutablePath() {
   }
 }
 
+char FolderSeparator() { return '/'; }
+
+bool IsFolderSeparator(char c) { return c == '/'; }
+
+TComponentObjectServices::TComponentObjectServices() : initialised_(true) {}
+
+TComponentObjectServices::~TComponentObjectServices() = default;
+
 std::string CurrentFolder() {
   std::string buffer(256, '\0');
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "net/exceptions.h"
+#include "rtl/text.h"
 #include "transport/net_stack.h"
 #include "transport/socks/socks_info.h"
 
@@ -29,6 +30,11 @@ void TNetSocksInfo::NegotiateSocks4(const std::string& host, int32_t port) {
   CheckText(username_, "User name", true);
   if (by_name) CheckText(host, "Host name", true);
 
+  // The request has room for an IPv4 address only; 4A sends the text as a
+  // name, for the proxy to resolve.
+  if (!by_name && TNetStack::IsIPv6(host)) {
+    throw ENetSocksValueError(rtl::Format("SOCKS 4 cannot reach the IPv6 address %s.", host.c_str()));
+  }
   TInAddr address{};
   GStack->TranslateStringToTInAddr(by_name ? kSocks4AMarker : GStack->ResolveHost(host), address);
 

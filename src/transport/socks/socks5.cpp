@@ -3,6 +3,7 @@
 #include <array>
 
 #include "net/exceptions.h"
+#include "transport/net_stack.h"
 #include "transport/socks/socks_info.h"
 
 namespace meridian::net {
@@ -85,10 +86,18 @@ void TNetSocksInfo::NegotiateSocks5(const std::string& host, int32_t port) {
     if (reply[1] != 0) throw ENetSocksAuthError();
   }
 
-  // The host always goes by name, even a dotted address: the proxy resolves it.
+  // The host goes by name, even a dotted address: the proxy resolves it. An
+  // IPv6 address goes as its sixteen bytes: as a name, a proxy would have to
+  // know to read the colon form.
+  TIn6Addr ipv6{};
+  const bool is_ipv6 = TNetStack::TranslateStringToTIn6Addr(host, ipv6);
   std::string request{static_cast<char>(kSocks5Version), static_cast<char>(kSocksConnect), 0,
-                      static_cast<char>(kAddressName)};
-  AppendText(request, host);
+                      static_cast<char>(is_ipv6 ? kAddressIPv6 : kAddressName)};
+  if (is_ipv6) {
+    request.append(reinterpret_cast<const char*>(ipv6.data()), ipv6.size());
+  } else {
+    AppendText(request, host);
+  }
   AppendPort(request, port);
   SendRequest(request);
 

@@ -182,7 +182,7 @@ void TNetSSLSocket::Handshake(TNetSocketHandle& socket, const std::string& host,
 
   const bool verify = VerifiesPeer(ssl_context_);
   if (side == sdClient && !host.empty()) {
-    if (TNetStack::IsIP(host)) {
+    if (TNetStack::IsIP(host) || TNetStack::IsIPv6(host)) {
       // Server names never carry addresses; an address is checked as one.
       if (verify) ssl.X509_VERIFY_PARAM_set1_ip_asc(ssl.SSL_get0_param(session_), host.c_str());
     } else {

@@ -1,4 +1,4 @@
-#include "transport/net_stack_posix.h"
+#include "transport/posix/net_stack_posix.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -22,7 +23,7 @@
 
 namespace meridian::net {
 
-static_assert(AF_INET == kAfInet && SOCK_STREAM == kSockStream && SOCK_DGRAM == kSockDgram);
+static_assert(AF_UNSPEC == kAfUnspec && AF_INET == kAfInet && SOCK_STREAM == kSockStream && SOCK_DGRAM == kSockDgram);
 static_assert(SHUT_RD == kSdReceive && SHUT_WR == kSdSend && SHUT_RDWR == kSdBoth);
 static_assert(MSG_OOB == kMsgOob && MSG_PEEK == kMsgPeek);
 static_assert((kMsgDontWait & (MSG_OOB | MSG_PEEK)) == 0);
@@ -68,8 +69,35 @@ int32_t Fail() {
 
 int Fd(TNetStackSocketHandle socket) { return static_cast<int>(socket); }
 
-sockaddr_in MakeAddress(TNetStackPosix& stack, int32_t family, const std::string& ip, uint16_t port) {
-  sockaddr_in address{};
+// The platform's number of a family numbered as WinSock numbers it.
+int NativeFamily(int32_t family) { return family == kAfInet6 ? AF_INET6 : family; }
+
+// A socket address of either family, with the length the platform wants.
+struct SocketAddress {
+  sockaddr_storage storage{};
+  socklen_t length = sizeof(sockaddr_in);
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+// The address `ip` (empty: any) and `port` of `family`. An IPv6 text that
+// is no address gives false with the thread's error set to 10022.
+bool MakeAddress(TNetStackPosix& stack, int32_t family, const std::string& ip, uint16_t port,
+                 SocketAddress& result) {
+  if (family == kAfInet6) {
+    auto& address = reinterpret_cast<sockaddr_in6&>(result.storage);
+    result.length = sizeof address;
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(port);
+    address.sin6_addr = in6addr_any;
+    if (!ip.empty() && inet_pton(AF_INET6, ip.c_str(), &address.sin6_addr) != 1) {
+      t_platform_error = kWSAEINVAL;
+      return false;
+    }
+    return true;
+  }
+  auto& address = reinterpret_cast<sockaddr_in&>(result.storage);
+  result.length = sizeof address;
   address.sin_family = static_cast<sa_family_t>(family);
   address.sin_port = htons(port);
   if (ip.empty()) {
@@ -79,27 +107,44 @@ sockaddr_in MakeAddress(TNetStackPosix& stack, int32_t family, const std::string
     stack.TranslateStringToTInAddr(ip, bytes);
     std::memcpy(&address.sin_addr, bytes.data(), bytes.size());
   }
-  return address;
+  return true;
 }
 
-void ReadAddress(TNetStackPosix& stack, const sockaddr_in& address, std::string& ip, uint16_t& port) {
+// The text of an IPv6 address in its shortest form (RFC 5952).
+std::string IPv6Text(const in6_addr& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET6, &address, text, sizeof text);
+  return text;
+}
+
+// Address text, port and family (numbered as ours) of a socket address.
+void ReadAddress(TNetStackPosix& stack, const sockaddr_storage& storage, std::string& ip, uint16_t& port,
+                 int32_t* family = nullptr) {
+  if (storage.ss_family == AF_INET6) {
+    const auto& address = reinterpret_cast<const sockaddr_in6&>(storage);
+    ip = IPv6Text(address.sin6_addr);
+    port = ntohs(address.sin6_port);
+    if (family != nullptr) *family = kAfInet6;
+    return;
+  }
+  const auto& address = reinterpret_cast<const sockaddr_in&>(storage);
   TInAddr bytes;
   std::memcpy(bytes.data(), &address.sin_addr, bytes.size());
   ip = stack.TranslateTInAddrToString(bytes);
   port = ntohs(address.sin_port);
+  if (family != nullptr) *family = address.sin_family;
 }
 
 // Reads a socket's peer or local name; a failure raises ENetSocketError.
 void ReadName(TNetStackPosix& stack, int (*get_name)(int, sockaddr*, socklen_t*), TNetStackSocketHandle socket,
               int32_t& family, std::string& ip, uint16_t& port) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
   if (get_name(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     t_platform_error = TNetStackPosix::MapErrno(errno);
     stack.CheckForSocketError(-1);
   }
-  family = address.sin_family;
-  ReadAddress(stack, address, ip, port);
+  ReadAddress(stack, address, ip, port, &family);
 }
 
 // Runs a call again while a signal interrupts it.
@@ -147,11 +192,12 @@ int32_t InvalidArgument() {
   return -1;
 }
 
-// Resolves `host` to its IPv4 addresses; false (with the thread's platform
-// error set) when the lookup fails.
-bool LookUp(const std::string& host, std::vector<TInAddr>& addresses) {
+// Resolves `host` to its addresses of `family` (kAfUnspec: both), in the
+// resolver's order and without repeats; false (with the thread's platform
+// error set) when the lookup fails or finds none.
+bool LookUp(TNetStackPosix& stack, const std::string& host, int32_t family, std::vector<TNetAddress>& addresses) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = NativeFamily(family);
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* answer = nullptr;
   const int result = getaddrinfo(host.c_str(), nullptr, &hints, &answer);
@@ -159,11 +205,24 @@ bool LookUp(const std::string& host, std::vector<TInAddr>& addresses) {
     t_platform_error = TNetStackPosix::MapResolverError(result, errno);
     return false;
   }
-  for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
-    TInAddr bytes;
-    std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, bytes.size());
-    addresses.push_back(bytes);
+  // A resolver's answer is short; the bound keeps a hostile one (a hosts
+  // file or name service with thousands of entries) from making a connect
+  // try them all.
+  constexpr size_t kMaxAddresses = 64;
+  for (const addrinfo* entry = answer; entry != nullptr && addresses.size() < kMaxAddresses;
+       entry = entry->ai_next) {
+    if (entry->ai_addr == nullptr) continue;
+    TNetAddress address;
+    if (entry->ai_family == AF_INET && (family == kAfInet || family == kAfUnspec)) {
+      TInAddr bytes;
+      std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, bytes.size());
+      address = {kAfInet, stack.TranslateTInAddrToString(bytes)};
+    } else if (entry->ai_family == AF_INET6 && (family == kAfInet6 || family == kAfUnspec)) {
+      address = {kAfInet6, IPv6Text(reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr)};
+    } else {
+      continue;
+    }
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
   }
   freeaddrinfo(answer);
   if (addresses.empty()) {
@@ -231,9 +290,9 @@ int32_t TNetStackPosix::MapResolverError(int resolver_error, int error) {
 void TNetStackPosix::PopulateLocalAddresses() {
   if (!local_addresses_) local_addresses_ = std::make_unique<std::vector<std::string>>();
   local_addresses_->clear();
-  std::vector<TInAddr> addresses;
-  if (!LookUp(WSGetHostName(), addresses)) CheckForSocketError(-1);
-  for (const TInAddr& address : addresses) local_addresses_->push_back(TranslateTInAddrToString(address));
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, WSGetHostName(), kAfInet, addresses)) CheckForSocketError(-1);
+  for (TNetAddress& address : addresses) local_addresses_->push_back(std::move(address.ip));
 }
 
 std::string TNetStackPosix::WSGetLocalAddress() {
@@ -248,9 +307,15 @@ const std::vector<std::string>& TNetStackPosix::WSGetLocalAddresses() {
 }
 
 std::string TNetStackPosix::WSGetHostByName(const std::string& host) {
-  std::vector<TInAddr> addresses;
-  if (!LookUp(host, addresses)) CheckForSocketError(-1);
-  return TranslateTInAddrToString(addresses.front());
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, host, kAfInet, addresses)) CheckForSocketError(-1);
+  return addresses.front().ip;
+}
+
+std::vector<TNetAddress> TNetStackPosix::WSGetHostAddresses(const std::string& host, int32_t family) {
+  std::vector<TNetAddress> addresses;
+  if (!LookUp(*this, host, family, addresses)) CheckForSocketError(-1);
+  return addresses;
 }
 
 std::string TNetStackPosix::WSGetHostName() {
@@ -263,10 +328,11 @@ std::string TNetStackPosix::WSGetHostName() {
 }
 
 std::string TNetStackPosix::WSGetHostByAddr(const std::string& ip) {
-  const sockaddr_in address = MakeAddress(*this, kAfInet, ip, 0);
+  SocketAddress address;
+  const int32_t family = AddressFamily(ip) == kAfInet6 ? kAfInet6 : kAfInet;
+  if (!MakeAddress(*this, family, ip, 0, address)) CheckForSocketError(-1);
   char host[NI_MAXHOST] = {};
-  const int result = getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
-                                 nullptr, 0, NI_NAMEREQD);
+  const int result = getnameinfo(address.get(), address.length, host, sizeof host, nullptr, 0, NI_NAMEREQD);
   if (result != 0) {
     t_platform_error = MapResolverError(result, errno);
     CheckForSocketError(-1);
@@ -311,13 +377,13 @@ uint32_t TNetStackPosix::WSNToHL(uint32_t value) { return ntohl(value); }
 
 TNetStackSocketHandle TNetStackPosix::WSSocket(int32_t family, int32_t type, int32_t protocol) {
   // Close-on-exec: programs the process starts must not inherit connections.
-  const int fd = socket(family, type | SOCK_CLOEXEC, protocol);
+  const int fd = socket(NativeFamily(family), type | SOCK_CLOEXEC, protocol);
   if (fd < 0) return Fail();
   return fd;
 }
 
 TNetStackSocketHandle TNetStackPosix::WSAccept(TNetStackSocketHandle socket, std::string& ip, uint16_t& port) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
   const int fd = Retrying([&] { return accept4(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC); });
   if (fd < 0) return Fail();
@@ -326,8 +392,9 @@ TNetStackSocketHandle TNetStackPosix::WSAccept(TNetStackSocketHandle socket, std
 }
 
 int32_t TNetStackPosix::WSBind(TNetStackSocketHandle socket, int32_t family, const std::string& ip, uint16_t port) {
-  const sockaddr_in address = MakeAddress(*this, family, ip, port);
-  if (bind(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Fail();
+  SocketAddress address;
+  if (!MakeAddress(*this, family, ip, port, address)) return -1;
+  if (bind(Fd(socket), address.get(), address.length) != 0) return Fail();
   return 0;
 }
 
@@ -339,8 +406,9 @@ int32_t TNetStackPosix::WSCloseSocket(TNetStackSocketHandle socket) {
 
 int32_t TNetStackPosix::WSConnect(TNetStackSocketHandle socket, int32_t family, const std::string& ip,
                                   uint16_t port) {
-  const sockaddr_in address = MakeAddress(*this, family, ip, port);
-  if (connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+  SocketAddress address;
+  if (!MakeAddress(*this, family, ip, port, address)) return -1;
+  if (connect(Fd(socket), address.get(), address.length) == 0) return 0;
   if (errno != EINTR) return Fail();
   // An interrupted blocking connect goes on in the background; wait for it
   // to end and report its outcome as the connect's own.
@@ -370,7 +438,7 @@ int32_t TNetStackPosix::WSRecv(TNetStackSocketHandle socket, void* buffer, int32
 int32_t TNetStackPosix::WSRecvFrom(TNetStackSocketHandle socket, void* buffer, int32_t length, int32_t flags,
                                    std::string& ip, uint16_t& port) {
   if (length < 0) return InvalidArgument();
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t address_length = sizeof address;
   const ssize_t count = Retrying([&] {
     return recvfrom(Fd(socket), buffer, static_cast<size_t>(length), flags, reinterpret_cast<sockaddr*>(&address),
@@ -392,10 +460,11 @@ int32_t TNetStackPosix::WSSend(TNetStackSocketHandle socket, const void* buffer,
 int32_t TNetStackPosix::WSSendTo(TNetStackSocketHandle socket, const void* buffer, int32_t length, int32_t flags,
                                  const std::string& ip, uint16_t port) {
   if (length < 0) return InvalidArgument();
-  const sockaddr_in address = MakeAddress(*this, kAfInet, ip, port);
+  SocketAddress address;
+  if (!MakeAddress(*this, AddressFamily(ip) == kAfInet6 ? kAfInet6 : kAfInet, ip, port, address)) return -1;
   const ssize_t count = Retrying([&] {
-    return sendto(Fd(socket), buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL,
-                  reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return sendto(Fd(socket), buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL, address.get(),
+                  address.length);
   });
   if (count < 0) return Fail();
   return static_cast<int32_t>(count);

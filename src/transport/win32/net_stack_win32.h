@@ -1,21 +1,25 @@
-// The socket stack over POSIX sockets. Platform error numbers are mapped to
-// the WinSock numbers the transport speaks before anyone sees them.
+// The socket stack over WinSock 2. The socket library is loaded by name when
+// the first stack starts and each of its functions is looked up on its first
+// call, so the executables need no import of it.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "transport/net_stack.h"
+#include "transport/socket_list.h"
 
 namespace meridian::net {
 
-// The POSIX platform stack. Starting it makes sure a peer that closes can
-// never stop the process with SIGPIPE (sends use MSG_NOSIGNAL; the signal is
-// also set to be ignored when it still has its default action, for writes
-// made by other libraries on our sockets).
-class TNetStackPosix : public TNetStack {
+// The platform's socket list: the common array of 64 handles.
+class TNetSocketListWindows final : public TNetSocketListPosix {};
+
+class TNetStackWindows : public TNetStack {
  public:
-  TNetStackPosix();
+  // Starts the socket library (WinSock 2.2) the first time a stack is made in
+  // the process. Throws ENetWS2StubError when "WS2_32.DLL" cannot be loaded
+  // and ENetStackInitializationFailed when the library refuses to start.
+  TNetStackWindows();
 
   void PopulateLocalAddresses() override;
   std::string WSGetLocalAddress() override;
@@ -25,6 +29,7 @@ class TNetStackPosix : public TNetStack {
   int32_t WSCloseSocket(TNetStackSocketHandle socket) override;
   int32_t WSConnect(TNetStackSocketHandle socket, int32_t family, const std::string& ip, uint16_t port) override;
   std::string WSGetHostByName(const std::string& host) override;
+  std::vector<TNetAddress> WSGetHostAddresses(const std::string& host, int32_t family) override;
   std::string WSGetHostName() override;
   std::string WSGetHostByAddr(const std::string& ip) override;
   uint16_t WSGetServByName(const std::string& service) override;
@@ -53,14 +58,16 @@ class TNetStackPosix : public TNetStack {
   int32_t WSGetSockOpt(TNetStackSocketHandle socket, int32_t level, int32_t option, void* value,
                        int32_t& length) override;
   int32_t WSSetNonBlocking(TNetStackSocketHandle socket, bool non_blocking) override;
+  bool EndPendingConnect(TNetStackSocketHandle socket) override;
   std::string TranslateTInAddrToString(const TInAddr& address) override;
   void TranslateStringToTInAddr(const std::string& text, TInAddr& address) override;
 
-  // The WinSock number of a POSIX errno value (unknown values pass through).
-  static int32_t MapErrno(int error);
-  // The WinSock number of a resolver failure (`error` is errno, read when
-  // the resolver reports a system error): host not found is 11001.
-  static int32_t MapResolverError(int resolver_error, int error);
+  // The name the socket library is loaded by, and its entry looked up the
+  // first time it is called. Throws ENetWS2StubError "Error on call Winsock2
+  // library function <name>" (10093) when the library is not loaded, and
+  // with the loader's code when it lacks the entry.
+  static const char* const kLibraryName;
+  static void* LibraryFunction(const char* name);
 };
 
 }  // namespace meridian::net
