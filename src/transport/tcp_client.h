@@ -20,8 +20,8 @@ class TNetTCPClient : public TNetTCPConnection {
   // Connects to Host:Port, bound to BoundIP/BoundPort (or the range
   // BoundPortMin..BoundPortMax), waiting at most `timeout` ms: -1 or 0 makes
   // one blocking connect, above 0 or -2 (no limit) a connect that is polled.
-  // Reports hsResolving (unless Host is a dotted address), hsConnecting,
-  // hsConnected, then fires OnConnected.
+  // Reports hsResolving (unless Host is a dotted or IPv6 address),
+  // hsConnecting for each address tried, hsConnected, then fires OnConnected.
   // Throws ENetAlreadyConnected "Already connected." when connected (nothing
   // is touched then), and whatever TNetIOHandlerSocket::ConnectClient throws;
   // on every failure the socket is closed before the exception leaves.
