@@ -17,6 +17,7 @@
 #include "rtl/streams.h"
 #include "rtl/text.h"
 #include "transport/io_handler_socket.h"
+#include "transport/net_stack.h"
 #include "transport/tls/ssl_io_handler_socket.h"
 #include "uri/uri.h"
 
@@ -202,6 +203,7 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
   server_auth_attempts_ = 0;
   proxy_auth_attempts_ = 0;
   credentials_origin_.clear();
+  body_dropped_ = false;
   TNetHTTPRequest& request = Request();
   TNetHTTPResponse& response = Response();
   request.SetTarget(url);
@@ -213,8 +215,7 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
     for (bool done = false; !done;) {
       ++redirect_count_;
       ResolveTarget(request);
-      OpenExchange(request, response);
-      ReadResponseHead(response);
+      SendAndReadHead(request, response);
       switch (FinishPass(request, response)) {
         case peRetryAuth:
           --redirect_count_;  // an authentication pass does not count
@@ -251,6 +252,29 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
     throw;
   }
   FinishRequest();
+}
+
+void TNetCustomHTTP::SendAndReadHead(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  for (int32_t attempt = 1;; ++attempt) {
+    connected_anew_ = false;
+    bool answered = false;
+    try {
+      OpenExchange(request, response);
+      ReadResponseHead(response, &answered);
+      return;
+    } catch (const ENetConnClosedGracefully&) {
+      if (answered || connected_anew_ || attempt > 1) throw;
+    } catch (const ENetSocketError& e) {
+      const int32_t error = e.LastError();
+      const bool lost = error == kWSAECONNRESET || error == kWSAECONNABORTED || error == kWSAESHUTDOWN;
+      if (!lost || answered || connected_anew_ || attempt > 1) throw;
+    }
+    // A kept-alive connection that the server closed while it was idle fails
+    // the first send or read, before any answer: the request never reached
+    // the server, so it goes once more, on a new connection.
+    Disconnect();
+    if (MethodSendsBody(request.Method())) RewindUpload(request);
+  }
 }
 
 void TNetCustomHTTP::FinishRequest() {
@@ -350,6 +374,7 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
 }
 
 TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
+  ChooseProxy();
   TNetProxyConnectionInfo& proxy = *proxy_params_;
   const bool https = rtl::SameText(target_uri_->Protocol(), "HTTPS");
   TNetHTTPRoute route = rtDirect;
@@ -517,6 +542,7 @@ void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
   if (Connected() && InputBuffer().Size() > 0) Disconnect();
   if (!Connected()) {
     PrepareIOHandler(Request().Route());
+    connected_anew_ = true;
     Connect(ReadTimeout());
   }
 }
@@ -524,6 +550,9 @@ void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
 void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri) {
   request.ComposeHeaders();
   TNetHeaderList& headers = request.WireHeaders();
+  if (body_dropped_ && !MethodSendsBody(request.Method())) {
+    while (headers.FindName("Content-Type") >= 0) headers.SetValue("Content-Type", "");
+  }
   if (withhold_credentials_) {
     // Another origin gets neither the credentials nor the cookies the caller
     // set as header lines of their own; the store's cookies for it follow.
@@ -561,11 +590,12 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
   }
 }
 
-void TNetCustomHTTP::ReadResponseHead(TNetHTTPResponse& response) {
+void TNetCustomHTTP::ReadResponseHead(TNetHTTPResponse& response, bool* answered) {
   // Interim answers (100 Continue, 103 Early Hints...) precede the final one;
   // the response bounds the bytes of the whole run.
   do {
     response.ReadStatusLine();
+    if (answered != nullptr) *answered = true;
     response.ReadResponseHead();
     StoreCookies(response);
   } while (response.IsInterim());

@@ -11,6 +11,7 @@
 #include "http/http_protocol.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
+#include "http/redirect_method.h"
 #include "transport/tcp_client.h"
 
 namespace meridian::rtl {
@@ -165,6 +166,17 @@ class TNetCustomHTTP : public TNetTCPClient {
   // RedirectMaximum ends the request instead of being followed. Default: 15.
   int32_t RedirectMaximum() const { return redirect_maximum_; }
   void SetRedirectMaximum(int32_t maximum) { redirect_maximum_ = maximum; }
+  // How a followed redirect changes the method. Empty (the default): the
+  // method is kept, and with it the body of a POST or PUT. With rrRewrite:
+  // a 303 turns every method but HEAD into GET, a 301 or 302 turns POST into
+  // GET (the rrKeepPost rules except POST per status); 307 and 308 keep the
+  // method. Either way OnRedirect sees the method proposed and may change it.
+  // A request whose method no longer sends its body goes without the body,
+  // its Content-Length and its Content-Type. A redirect that keeps the body
+  // sends it again from its start: an upload stream that cannot seek back to
+  // 0 fails the request with ENetHTTPUploadNotRewindable.
+  TNetRedirectMethodRules RedirectMethodRules() const { return redirect_method_rules_; }
+  void SetRedirectMethodRules(TNetRedirectMethodRules rules) { redirect_method_rules_ = rules; }
   // Default: [hoForceEncodeParams]. Only hoInProcessAuth is consulted.
   TNetHTTPOptions HTTPOptions() const { return http_options_; }
   void SetHTTPOptions(TNetHTTPOptions options) { http_options_ = options; }
@@ -229,6 +241,11 @@ class TNetCustomHTTP : public TNetTCPClient {
   // OnStatus of its own reports to the client's.
   virtual TNetIOHandlerSocket* MakeIOHandler(bool tls);
 
+  // Called as each pass chooses its route, TargetURI holding where the pass
+  // goes: a subclass may set ProxyParams for that target (an empty
+  // ProxyServer: no proxy). Default: ProxyParams stay as they are.
+  virtual void ChooseProxy() {}
+
   int32_t ServerAuthAttempts() const { return server_auth_attempts_; }
   void SetServerAuthAttempts(int32_t attempts) { server_auth_attempts_ = attempts; }
   int32_t ProxyAuthAttempts() const { return proxy_auth_attempts_; }
@@ -259,7 +276,11 @@ class TNetCustomHTTP : public TNetTCPClient {
   // What a connection on `route` carries, as kept in connection_use_.
   std::string ConnectionUse(TNetHTTPRoute route) const;
   void SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri);
-  void ReadResponseHead(TNetHTTPResponse& response);
+  // Opens the exchange and reads the response head; a reused connection
+  // found closed before any answer gets the request once more on a new one.
+  void SendAndReadHead(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  // `answered` (when given) turns true once a status line has been read.
+  void ReadResponseHead(TNetHTTPResponse& response, bool* answered = nullptr);
   void AttachCookies(const TNetURI& uri, TNetHTTPRequest& request);
   void StoreCookies(TNetHTTPResponse& response);
   void FinishRequest();
@@ -274,6 +295,9 @@ class TNetCustomHTTP : public TNetTCPClient {
   // either the connection is closed instead. Read failures only cost the
   // connection, except a time-out of the caller's own, which is raised.
   void DrainQuietly(TNetHTTPResponse& response);
+  // Seeks the upload stream back to its start for a redirect that sends the
+  // body again. Throws ENetHTTPUploadNotRewindable when it cannot.
+  void RewindUpload(TNetHTTPRequest& request);
   // Reads the body into the response's BodyStream in one work frame.
   void ReadFinalBody(TNetHTTPResponse& response);
   // Lets the request's credentials go to the current target: the program
@@ -296,6 +320,12 @@ class TNetCustomHTTP : public TNetTCPClient {
   int32_t redirect_count_ = 0;
   int32_t redirect_maximum_ = 15;
   bool handle_redirects_ = false;
+  TNetRedirectMethodRules redirect_method_rules_;
+  // A redirect of the running request turned a POST or PUT into a method
+  // without a body: the body's Content-Type no longer goes out.
+  bool body_dropped_ = false;
+  // The pass in progress opened its connection itself.
+  bool connected_anew_ = false;
   TNetHTTPOptions http_options_{hoForceEncodeParams};
   std::unique_ptr<TNetURI> target_uri_;
   std::unique_ptr<TNetHTTPProtocol> exchange_;

@@ -9,6 +9,7 @@
 #include "http/http_client.h"
 #include "http/http_protocol.h"
 #include "http/proxy_connection_info.h"
+#include "http/redirect_method.h"
 #include "net/exceptions.h"
 #include "rtl/streams.h"
 
@@ -122,15 +123,18 @@ TNetCustomHTTP::TPassEnd TNetCustomHTTP::FinishPass(TNetHTTPRequest& request, TN
     case nsRedirect:
     case nsFinalRedirect: {
       std::string location = response.Location();
-      TNetHTTPMethod method = request.Method();
+      const TNetHTTPMethod previous = request.Method();
+      TNetHTTPMethod method = RedirectedMethod(previous, response.StatusCode(), redirect_method_rules_);
       if (!OfferRedirect(location, method, redirect_count_)) FailWithStatus(response);
       if (step == nsRedirect) {
         request.SetTarget(location);
         request.SetMethod(method);
+        if (MethodSendsBody(previous) && !MethodSendsBody(method)) body_dropped_ = true;
       } else {
         response.SetLocation(location);
       }
       if (Connected()) DrainQuietly(response);
+      if (step == nsRedirect && MethodSendsBody(method)) RewindUpload(request);
       return step == nsRedirect ? peFollow : peDone;
     }
     case nsAnswerServer:
@@ -161,6 +165,20 @@ TNetCustomHTTP::TPassEnd TNetCustomHTTP::FinishPass(TNetHTTPRequest& request, TN
                                                                                : nullptr;
   if (scheme != nullptr) scheme->Reset();
   FailWithStatus(response);
+}
+
+void TNetCustomHTTP::RewindUpload(TNetHTTPRequest& request) {
+  rtl::TStream* upload = request.UploadStream();
+  if (upload == nullptr) return;
+  // The next pass sends the body from its start; a stream that cannot go
+  // back there would send less than its Content-Length announces.
+  bool rewound = false;
+  try {
+    rewound = upload->Seek(0, rtl::soBeginning) == 0;
+  } catch (const std::exception&) {
+    rewound = false;
+  }
+  if (!rewound) throw ENetHTTPUploadNotRewindable();
 }
 
 void TNetCustomHTTP::DrainQuietly(TNetHTTPResponse& response) {

@@ -201,6 +201,17 @@ class ENetHTTPTunnelStatus : public ENetHTTPProtocolException {
   using ENetHTTPProtocolException::ENetHTTPProtocolException;
 };
 
+// A followed redirect keeps the request body, and its upload stream cannot
+// go back to its start to send it again.
+MERIDIAN_NET_EXCEPTION(ENetHTTPUploadNotRewindable, ENetException,
+                       "The request body cannot be sent again for the redirect: its stream cannot be rewound")
+// A proxy setting that names a scheme the client cannot speak to a proxy
+// ("Unsupported proxy scheme for '%s'"), or has no host or an invalid port
+// ("Unsupported proxy syntax in '%s'").
+MERIDIAN_NET_EXCEPTION(ENetProxySetting, ENetException, "")
+MERIDIAN_NET_EXCEPTION(ENetProxyUnsupportedScheme, ENetProxySetting, "")
+MERIDIAN_NET_EXCEPTION(ENetProxySyntax, ENetProxySetting, "")
+
 // ---- SOCKS (transport/socks/) ----
 
 // The proxy refused the tunnel or the handshake failed part-way.

@@ -22,6 +22,25 @@ TEST(ParseFetchOptions, ReadsGroupedAttachedAndLongForms) {
   EXPECT_EQ((std::vector<std::string>{"http://h/a", "-notanoption"}), o.urls);
 }
 
+TEST(ParseFetchOptions, TellsAnEmptyProxyFromNoneAndReadsNoproxyAndPostOptions) {
+  const TFetchOptions none = ParseFetchOptions({"http://h/"});
+  EXPECT_FALSE(none.proxy_set);
+  EXPECT_FALSE(none.noproxy.has_value());
+  EXPECT_FALSE(none.post301 || none.post302 || none.post303);
+  const TFetchOptions empty = ParseFetchOptions({"-x", "", "--noproxy", "", "http://h/"});
+  EXPECT_TRUE(empty.proxy_set);
+  EXPECT_EQ("", empty.proxy);
+  EXPECT_EQ(std::optional<std::string>(""), empty.noproxy);
+  // A SOCKS option after -x takes its place: no proxy of -x remains.
+  const TFetchOptions socks = ParseFetchOptions({"-x", "p:1", "--socks4", "s", "--noproxy", "a,b", "http://h/"});
+  EXPECT_FALSE(socks.proxy_set);
+  EXPECT_EQ(std::optional<std::string>("a,b"), socks.noproxy);
+  const TFetchOptions post = ParseFetchOptions({"--post301", "--post303", "http://h/"});
+  EXPECT_TRUE(post.post301);
+  EXPECT_FALSE(post.post302);
+  EXPECT_TRUE(post.post303);
+}
+
 TEST(ParseFetchOptions, RefusesUnusableCommandLines) {
   const std::vector<std::vector<std::string>> cases = {
       {"--nope", "http://h/"},

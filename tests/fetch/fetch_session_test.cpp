@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -379,6 +381,28 @@ TEST_F(FetchRun, ProxyGetsTheAbsoluteUrlAndVerboseShowsBothHeads) {
   EXPECT_NE(std::string::npos, head.find("\r\nProxy-Authorization: Basic dXNlcjpwdw==\r\n")) << head;
   EXPECT_NE(std::string::npos, r.err.find("> GET http://origin.test:8080/x?y=1 HTTP/1.1\n")) << r.err;
   EXPECT_NE(std::string::npos, r.err.find("< HTTP/1.1 200 OK\n< Content-Length: 9\n<\n")) << r.err;
+}
+
+TEST_F(FetchRun, ProxyVariablesChooseTheProxyOfEachRequestAndRedirect) {
+  // The proxy redirects to a host of no_proxy: that request goes direct.
+  LoopbackServer origin({Reply{Response("HTTP/1.1 200 OK", "direct"), false}});
+  LoopbackServer proxy({Reply{Response("HTTP/1.1 302 Found", "", "Location: " + origin.Url("/end") + "\r\n"), false}});
+  ::setenv("http_proxy", ("127.0.0.1:" + std::to_string(proxy.Port())).c_str(), 1);
+  ::setenv("no_proxy", "example.test, 127.0.0.1", 1);
+  const Result r = Run({"-L", "http://origin.test/start"});
+  const Result overridden = Run({"--noproxy", "", "-x", "", "http://127.0.0.1:1/"});
+  const Result bad = Run({"--noproxy", "", "-x", "ftp://127.0.0.1:1", "http://127.0.0.1:1/"});
+  ::unsetenv("http_proxy");
+  ::unsetenv("no_proxy");
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("direct", r.out);
+  EXPECT_EQ(0u, proxy.Requests().at(0).head.find("GET http://origin.test:80/start HTTP/1.1\r\n")) << proxy.Requests().at(0).head;
+  EXPECT_EQ(0u, origin.Requests().at(0).head.find("GET /end HTTP/1.1\r\n"));
+  // -x "" goes direct whatever the variables say: to a port that refuses.
+  EXPECT_EQ(fxCouldNotConnect, overridden.code) << overridden.err;
+  EXPECT_EQ(1u, proxy.Requests().size());
+  EXPECT_EQ(fxCouldNotConnect, bad.code);
+  EXPECT_NE(std::string::npos, bad.err.find("(7) Unsupported proxy scheme for 'ftp://127.0.0.1:1'")) << bad.err;
 }
 
 // Wants "user:secret" (base64 dXNlcjpzZWNyZXQ=) from the server's side, or

@@ -26,12 +26,12 @@ wait_for() {
 }
 
 # Starts dante (the program $1) as a SOCKS 4 and 5 server without
-# authentication on 127.0.0.1:$2.
+# authentication on 127.0.0.1:$2, connecting out from $3 (default 127.0.0.1).
 start_danted() {
   cat >"$work/danted.conf" <<CONF
 logoutput: $work/danted.log
 internal: 127.0.0.1 port = $2
-external: 127.0.0.1
+external: ${3:-127.0.0.1}
 clientmethod: none
 socksmethod: none
 client pass {

@@ -69,6 +69,13 @@ TFetchFailure DescribeByClass(const std::exception& error, const TFailureContext
   }
   // The SOCKS proxy refused the tunnel or broke off the handshake.
   if (dynamic_cast<const net::ENetSocksError*>(&error)) return failure(fxProxyHandshake, "Proxy handshake failed");
+  if (dynamic_cast<const net::ENetHTTPUploadNotRewindable*>(&error)) {
+    return failure(fxSendRewind, "Necessary data rewind wasn't possible");
+  }
+  if (dynamic_cast<const net::ENetProxyUnsupportedScheme*>(&error)) {
+    return failure(fxCouldNotConnect, "Unsupported proxy scheme");
+  }
+  if (dynamic_cast<const net::ENetProxySyntax*>(&error)) return failure(fxProxyNotResolved, "Unsupported proxy syntax");
   if (dynamic_cast<const net::ENetHTTPBodyIncomplete*>(&error)) return failure(fxPartialBody, "Partial body");
   // A head cut short is a transfer cut short, as a short body is.
   if (dynamic_cast<const net::ENetHTTPHeadIncomplete*>(&error)) return failure(fxPartialBody, "Partial head");

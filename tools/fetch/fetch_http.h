@@ -25,8 +25,14 @@ class TFetchHTTP : public net::TNetHTTP {
   // Readies each I/O handler the client makes for a connection (SOCKS and
   // TLS settings, the TLS handler's events).
   std::function<void(net::TNetIOHandlerSocket& handler, bool tls)> OnMakeIOHandler;
+  // Sets the proxy of each pass for its target (see ChooseProxy).
+  std::function<void()> OnChooseProxy;
 
  protected:
+  void ChooseProxy() override {
+    if (OnChooseProxy) OnChooseProxy();
+  }
+
   net::TNetIOHandlerSocket* MakeIOHandler(bool tls) override {
     net::TNetIOHandlerSocket* handler = net::TNetHTTP::MakeIOHandler(tls);
     if (OnMakeIOHandler) OnMakeIOHandler(*handler, tls);

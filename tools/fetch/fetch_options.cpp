@@ -72,6 +72,7 @@ void SetSocksProxy(TFetchOptions& o, TFetchSocks socks, const std::string& optio
     throw EFetchUsage(shown);
   }
   o.proxy.clear();
+  o.proxy_set = false;
   o.socks = socks;
   o.socks_host = host;
   o.socks_port = port;
@@ -108,14 +109,19 @@ const std::vector<OptionSpec>& Options() {
          o.referer = v;
        }},
       {'L', "location", false, [](TFetchOptions& o, const std::string&) { o.follow = true; }},
+      {0, "post301", false, [](TFetchOptions& o, const std::string&) { o.post301 = true; }},
+      {0, "post302", false, [](TFetchOptions& o, const std::string&) { o.post302 = true; }},
+      {0, "post303", false, [](TFetchOptions& o, const std::string&) { o.post303 = true; }},
       {0, "max-redirs", true,
        [](TFetchOptions& o, const std::string& v) { o.max_redirects = ParseCount("--max-redirs", v); }},
       {'0', "http1.0", false, [](TFetchOptions& o, const std::string&) { o.http10 = true; }},
       {'x', "proxy", true,
        [](TFetchOptions& o, const std::string& v) {
          o.proxy = v;
+         o.proxy_set = true;
          o.socks = fsNone;
        }},
+      {0, "noproxy", true, [](TFetchOptions& o, const std::string& v) { o.noproxy = v; }},
       {0, "socks4", true, [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks4, "--socks4", v); }},
       {0, "socks4a", true,
        [](TFetchOptions& o, const std::string& v) { SetSocksProxy(o, fsSocks4A, "--socks4a", v); }},
@@ -232,11 +238,25 @@ const std::string& FetchHelpText() {
       "                          replaces the default, \"N:\" alone removes it\n"
       " -A, --user-agent TEXT    User-Agent to send\n"
       " -e, --referer URL        Referer to send\n"
-      " -L, --location           Follow redirects\n"
+      " -L, --location           Follow redirects; a 303 turns the method into GET\n"
+      "                          (HEAD stays), a 301 or 302 turns POST into GET, the\n"
+      "                          body going with it; 307 and 308 send both again\n"
+      "     --post301            Keep POST (and its body) after a 301\n"
+      "     --post302            Keep POST (and its body) after a 302\n"
+      "     --post303            Keep POST (and its body) after a 303\n"
       "     --max-redirs N       Follow at most N redirects (default 50; -1: no bound)\n"
       " -0, --http1.0            Use HTTP/1.0\n"
-      " -x, --proxy [http://][USER:PASSWORD@]HOST:PORT\n"
-      "                          Go through this HTTP proxy\n"
+      " -x, --proxy [SCHEME://][USER:PASSWORD@]HOST[:PORT]\n"
+      "                          Go through this proxy: SCHEME http (the default),\n"
+      "                          socks4, socks4a, socks5 or socks5h; port 1080 when\n"
+      "                          none is given. \"\" goes without any proxy. Without\n"
+      "                          -x the variables http_proxy, https_proxy (or\n"
+      "                          HTTPS_PROXY) and all_proxy (or ALL_PROXY) name the\n"
+      "                          proxy by URL scheme, and no_proxy (or NO_PROXY)\n"
+      "                          the hosts reached without one\n"
+      "     --noproxy LIST       Reach these hosts without a proxy, in place of\n"
+      "                          no_proxy: names (a domain covers its subdomains),\n"
+      "                          addresses, ADDRESS/BITS, or \"*\" for all\n"
       " -u, --user USER:PASSWORD Answer the server's authentication challenge (401)\n"
       "                          with these credentials (Basic); a host that a\n"
       "                          redirect leads to gets none\n"
@@ -288,13 +308,14 @@ const std::string& FetchHelpText() {
       "     --version            Version\n"
       "\n"
       "Exit codes: 0 success, 1 unsupported protocol, 2 bad command line, 3 malformed\n"
-      "URL, 5 proxy not resolved, 6 host not resolved, 7 could not connect, 8 invalid\n"
-      "response, 18 partial body, 22 HTTP error with -f, 23 output not writable,\n"
-      "26 local file unreadable, 28 timed out, 35 TLS handshake failed (or OpenSSL\n"
-      "missing), 47 too many redirects, 52 nothing received, 55 send failure,\n"
-      "56 receive failure, 58 client certificate or key unusable, 59 cipher list\n"
-      "refused, 60 server certificate not verified, 77 CA file unreadable,\n"
-      "97 proxy handshake refused.\n"
+      "URL, 5 proxy not resolved or proxy setting unusable, 6 host not resolved,\n"
+      "7 could not connect (or proxy scheme unsupported), 8 invalid response,\n"
+      "18 partial body, 22 HTTP error with -f, 23 output not writable, 26 local file\n"
+      "unreadable, 28 timed out, 35 TLS handshake failed (or OpenSSL missing),\n"
+      "47 too many redirects, 52 nothing received, 55 send failure, 56 receive\n"
+      "failure, 58 client certificate or key unusable, 59 cipher list refused,\n"
+      "60 server certificate not verified, 65 body not sent again for a redirect\n"
+      "(stream cannot rewind), 77 CA file unreadable, 97 proxy handshake refused.\n"
       "With several URLs a failed one is reported and the next one fetched; the\n"
       "exit code is the first failure's.\n";
   return text;

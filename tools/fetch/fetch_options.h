@@ -26,9 +26,14 @@ struct TFetchOptions {
   std::optional<std::string> user_agent;  // -A
   std::optional<std::string> referer;     // -e
   bool follow = false;                   // -L
+  bool post301 = false;                  // --post301: a POST stays a POST after a 301
+  bool post302 = false;                  // --post302
+  bool post303 = false;                  // --post303
   int32_t max_redirects = 50;            // --max-redirs; -1: no bound
   bool http10 = false;                   // -0
-  std::string proxy;                     // -x: [http://][user:password@]HOST:PORT
+  std::string proxy;                     // -x: [SCHEME://][user:password@]HOST[:PORT]
+  bool proxy_set = false;                // -x given; with an empty value: no proxy at all
+  std::optional<std::string> noproxy;    // --noproxy: in place of no_proxy
   std::optional<std::string> user;        // -u: USER[:PASSWORD] answering a server's 401
   bool basic = false;                    // --basic: send the -u credentials unasked
   TFetchSocks socks = fsNone;            // the last of -x and the SOCKS options wins

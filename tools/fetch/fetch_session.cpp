@@ -153,6 +153,11 @@ void TFetchSession::Configure() {
   TFetchHTTP& http = *http_;
   http.SetProtocolVersion(options_.http10 ? net::pv1_0 : net::pv1_1);
   http.SetHandleRedirects(options_.follow);
+  net::TNetRedirectMethodRules rules{net::rrRewrite};
+  if (options_.post301) rules.Include(net::rrKeepPost301);
+  if (options_.post302) rules.Include(net::rrKeepPost302);
+  if (options_.post303) rules.Include(net::rrKeepPost303);
+  http.SetRedirectMethodRules(rules);
   http.SetFailOnError(options_.fail);
   // The client counts passes: N redirects followed take N + 1 of them.
   const int32_t max_redirects = options_.max_redirects < 0 ? std::numeric_limits<int32_t>::max() - 1
@@ -176,7 +181,9 @@ void TFetchSession::Configure() {
   }
   if (options_.progress_bar && !options_.silent) progress_ = std::make_unique<TFetchProgressBar>(err_);
 
-  if (!options_.proxy.empty()) ApplyProxyOption(options_.proxy, http.ProxyParams());
+  proxy_settings_ = net::ProxySettingsFromEnvironment();
+  if (options_.noproxy) proxy_settings_.no_proxy = *options_.noproxy;
+  http.OnChooseProxy = [this] { ChooseProxy(); };
   if (options_.ip_version != 0) http.SetIPVersion(options_.ip_version == 4 ? net::ivIPv4 : net::ivIPv6);
   ApplyCredentials(options_, http);
   ConfigureHandlers();
@@ -230,9 +237,10 @@ void TFetchSession::WireEvents() {
     if (!options_.follow) return;
     const net::TNetHTTPResponse& response = http_->Response();
     EmitHead(response);
-    // A POST answered by 301, 302 or 303 goes on as a GET without a body.
-    const int32_t code = response.StatusCode();
-    if (method == net::hmPost && (code == 301 || code == 302 || code == 303)) method = net::hmGet;
+    // -X names the method word of every request; the rules only decide about
+    // the body, and a method of -X has none.
+    const auto asked = static_cast<TNetHTTPMethod>(method_);
+    if (!options_.method.empty() && !net::MethodSendsBody(asked)) method = asked;
     if (http_->RedirectCount() >= http_->RedirectMaximum()) {
       redirect_limit_hit_ = true;
     } else {
@@ -247,7 +255,7 @@ void TFetchSession::WireEvents() {
 
 void TFetchSession::ConfigureHandlers() {
   http_->OnMakeIOHandler = [this](net::TNetIOHandlerSocket& handler, bool tls) {
-    if (options_.socks != fsNone) ConfigureSocks(handler);
+    if (pass_proxy_.kind != net::pkNone && pass_proxy_.kind != net::pkHTTP) ConfigureSocks(handler);
     if (tls) ConfigureTLS(handler);
   };
 }
@@ -264,16 +272,51 @@ void TFetchSession::ConfigureSocks(net::TNetIOHandlerSocket& handler) {
     if (http_->OnStatus) http_->OnStatus(sender, status, text);
   };
   net::TNetSocksInfo& socks = *handler.SocksInfo();
-  socks.SetVersion(options_.socks == fsSocks4    ? net::svSocks4
-                   : options_.socks == fsSocks4A ? net::svSocks4A
-                                                 : net::svSocks5);
-  socks.SetHost(options_.socks_host);
-  socks.SetPort(options_.socks_port);
-  if (options_.proxy_user) {
-    std::string password = *options_.proxy_user;
-    socks.SetUsername(rtl::Fetch(password, ":"));
+  // SOCKS 5 always hands the proxy the target's name, so "socks5://" and
+  // "socks5h://" both go that way.
+  socks.SetVersion(pass_proxy_.kind == net::pkSocks4    ? net::svSocks4
+                   : pass_proxy_.kind == net::pkSocks4A ? net::svSocks4A
+                                                        : net::svSocks5);
+  socks.SetHost(pass_proxy_.host);
+  socks.SetPort(pass_proxy_.port);
+  std::string user;
+  std::string password;
+  if (pass_proxy_.has_credentials) {
+    user = pass_proxy_.username;
+    password = pass_proxy_.password;
+  } else if (options_.proxy_user) {
+    password = *options_.proxy_user;
+    user = rtl::Fetch(password, ":");
+  }
+  if (pass_proxy_.has_credentials || options_.proxy_user) {
+    socks.SetUsername(user);
     socks.SetPassword(password);
     if (socks.Version() == net::svSocks5) socks.SetAuthentication(net::saUsernamePassword);
+  }
+}
+
+void TFetchSession::ChooseProxy() {
+  const net::TNetURI& target = http_->TargetURI();
+  const std::string& host = target.Host();
+  net::TNetProxyAddress chosen;
+  if (options_.proxy_set || options_.socks != fsNone) {
+    // The proxy of the command line serves every scheme; no_proxy still
+    // applies to it.
+    if (!net::ProxyBypassed(host, proxy_settings_.no_proxy)) chosen = ProxyOption(options_);
+  } else {
+    const std::string authority = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    chosen = net::ResolveProxy(rtl::LowerCase(target.Protocol()) + "://" + authority + "/", proxy_settings_);
+  }
+  pass_proxy_ = chosen;
+  net::TNetProxyConnectionInfo& params = http_->ProxyParams();
+  if (chosen.kind == net::pkHTTP) {
+    // The same proxy again keeps its settings and its authenticator.
+    if (!rtl::SameText(params.ProxyServer(), chosen.host) || params.ProxyPort() != chosen.port) {
+      ApplyHTTPProxy(chosen, params);
+    }
+  } else if (!params.ProxyServer().empty()) {
+    params.SetProxyServer("");
+    params.SetProxyPort(0);
   }
 }
 
@@ -431,7 +474,7 @@ void TFetchSession::Perform(const std::string& url) {
     } catch (const net::ENetHTTPProtocolException&) {
       throw;
     } catch (const std::exception& e) {
-      context_ = {!options_.proxy.empty() || options_.socks != fsNone, reused || connected_in_pass_,
+      context_ = {pass_proxy_.kind != net::pkNone, reused || connected_in_pass_,
                   read_in_pass_ || http.InputBuffer().Size() > 0};
       // A kept-alive connection that the server closed while it was idle
       // fails before any answer: send the request once more on a new one.

@@ -9,6 +9,7 @@
 
 #include "fetch_errors.h"
 #include "fetch_options.h"
+#include "http/proxy_resolution.h"
 #include "messages.h"
 
 namespace meridian::net {
@@ -51,6 +52,10 @@ class TFetchSession {
   // speak TLS as the options say.
   void ConfigureHandlers();
   void ConfigureSocks(net::TNetIOHandlerSocket& handler);
+  // Chooses the proxy of a pass for the client's TargetURI: -x or a SOCKS
+  // option unless no_proxy (or --noproxy) names the host, else the proxy
+  // variables; none with -x "".
+  void ChooseProxy();
   void ConfigureTLS(net::TNetIOHandlerSocket& handler);
   // Binds the client's events to the time-outs, -v, -# and the heads of -i.
   void WireEvents();
@@ -75,6 +80,8 @@ class TFetchSession {
   std::unique_ptr<rtl::TStream> upload_;
   // With a SOCKS proxy: the I/O handler that keeps its settings for every
   // connection of the run. Not the client's own, so a disconnect leaves it.
+  net::TNetProxySettings proxy_settings_;  // the proxy variables, no_proxy replaced by --noproxy
+  net::TNetProxyAddress pass_proxy_;       // the proxy of the running pass
   int32_t connect_timeout_ms_ = 0;
   int32_t read_timeout_ms_ = 0;
   uint8_t method_ = 0;              // a net::TNetHTTPMethod

@@ -1,8 +1,5 @@
 #include "session_settings.h"
 
-#include <cstdint>
-#include <string_view>
-
 #include "auth/authentication.h"
 #include "fetch_errors.h"
 #include "http/http_client.h"
@@ -11,58 +8,28 @@
 
 namespace meridian::fetch {
 
-namespace {
-
-bool IsPortNumber(std::string_view text) {
-  if (text.empty() || text.size() > 5) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const int32_t port = std::stoi(std::string(text));
-  return port >= 1 && port <= 65535;
-}
-
-}  // namespace
-
-void ApplyProxyOption(const std::string& option, net::TNetProxyConnectionInfo& params) {
-  std::string proxy = option;
-  const size_t scheme_end = proxy.find("://");
-  if (scheme_end != std::string::npos) {
-    if (!rtl::SameText(proxy.substr(0, scheme_end), "http")) {
-      throw EFetchError(fxUnsupportedProtocol, "Unsupported proxy scheme for \"" + option + "\"");
-    }
-    proxy.erase(0, scheme_end + 3);
-  }
-  if (!proxy.empty() && proxy.back() == '/') proxy.pop_back();
-  const size_t at = proxy.rfind('@');
-  if (at != std::string::npos) {
-    std::string user_info = proxy.substr(0, at);
-    proxy.erase(0, at + 1);
-    params.SetProxyUsername(rtl::Fetch(user_info, ":"));
-    params.SetProxyPassword(user_info);
+void ApplyHTTPProxy(const net::TNetProxyAddress& address, net::TNetProxyConnectionInfo& params) {
+  params.SetProxyServer(address.host);
+  params.SetProxyPort(address.port);
+  if (address.has_credentials) {
+    params.SetProxyUsername(address.username);
+    params.SetProxyPassword(address.password);
     params.SetBasicAuthentication(true);
   }
-  // An IPv6 address in brackets: its colons are no port separator.
-  size_t colon = proxy.rfind(':');
-  const size_t close = proxy.starts_with("[") ? proxy.find(']') : std::string::npos;
-  if (close != std::string::npos) {
-    // After "]" comes nothing or ":PORT"; anything else is refused below.
-    colon = close + 1 == proxy.size() ? std::string::npos : proxy[close + 1] == ':' ? close + 1 : proxy.size();
+}
+
+net::TNetProxyAddress ProxyOption(const TFetchOptions& options) {
+  if (options.socks != fsNone) {
+    net::TNetProxyAddress address;
+    address.kind = options.socks == fsSocks4    ? net::pkSocks4
+                   : options.socks == fsSocks4A ? net::pkSocks4A
+                                                : net::pkSocks5Hostname;
+    address.host = options.socks_host;
+    address.port = options.socks_port;
+    return address;
   }
-  int32_t port = 1080;
-  if (colon == proxy.size()) {
-    throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
-  } else if (colon != std::string::npos) {
-    const std::string port_text = proxy.substr(colon + 1);
-    if (!IsPortNumber(port_text)) {
-      throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
-    }
-    port = std::stoi(port_text);
-    proxy.erase(colon);
-  }
-  if (proxy.empty() || proxy == "[]") throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
-  params.SetProxyServer(proxy);
-  params.SetProxyPort(port);
+  if (options.proxy.empty()) return {};
+  return net::ParseProxyAddress(options.proxy);
 }
 
 void ApplyCredentials(const TFetchOptions& options, net::TNetHTTP& http) {

@@ -1,10 +1,12 @@
 // The parts of meridian-fetch's client set-up that depend on the options
-// alone: the HTTP proxy of -x and the credentials of -u and -U.
+// alone: the proxy of -x and the SOCKS options, and the credentials of -u and
+// -U.
 #pragma once
 
 #include <string>
 
 #include "fetch_options.h"
+#include "http/proxy_resolution.h"
 
 namespace meridian::net {
 class TNetHTTP;
@@ -13,11 +15,13 @@ class TNetProxyConnectionInfo;
 
 namespace meridian::fetch {
 
-// Sets `params` from -x's "[http://][USER[:PASSWORD]@]HOST[:PORT][/]"; the port
-// is 1080 when none is given, and user info turns on Basic authentication to
-// the proxy. Throws EFetchError: fxUnsupportedProtocol for a scheme other than
-// http, fxMalformedURL for an empty host or a port outside 1 to 65535.
-void ApplyProxyOption(const std::string& option, net::TNetProxyConnectionInfo& params);
+// Sets `params` to the HTTP proxy `address`; user info in it turns on Basic
+// authentication to the proxy, sent unasked.
+void ApplyHTTPProxy(const net::TNetProxyAddress& address, net::TNetProxyConnectionInfo& params);
+
+// The proxy of -x, --socks4, --socks4a or --socks5-hostname; kind pkNone for
+// -x "" or when none is given. Throws what net::ParseProxyAddress throws.
+net::TNetProxyAddress ProxyOption(const TFetchOptions& options);
 
 // -u and -U. The server's challenge is answered with the request's own
 // credentials; the client asks the program only for a host that a redirect
