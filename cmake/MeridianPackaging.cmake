@@ -35,7 +35,7 @@ set(meridian_public_entry_headers
   transport/socks/socks_info.h
   transport/tls/ssl_io_handler_socket.h transport/tls/server_io_handler_ssl.h
   transport/tls/ssl_context.h transport/tls/openssl_binding.h
-  uri/uri.h coders/encoder.h coders/decoder.h
+  uri/uri.h coders/encoder.h coders/decoder.h coders/inflate_stream.h
   auth/authentication.h auth/basic_authentication.h auth/auth_registry.h
   net/exceptions.h)
 set(pending ${meridian_public_entry_headers})
@@ -100,6 +100,10 @@ set(MERIDIAN_PC_REQUIRES "")
 if(MERIDIAN_WITH_LIBPSL)
   set(MERIDIAN_PC_REQUIRES "libpsl")
 endif()
+if(MERIDIAN_WITH_ZLIB)
+  string(APPEND MERIDIAN_PC_REQUIRES " zlib")
+  string(STRIP "${MERIDIAN_PC_REQUIRES}" MERIDIAN_PC_REQUIRES)
+endif()
 configure_file(cmake/meridian.pc.in ${PROJECT_BINARY_DIR}/package/meridian.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/package/meridian.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
@@ -147,6 +151,9 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION "Meridian network library: static libraries 
 set(dev_depends "libssl-dev")
 if(MERIDIAN_WITH_LIBPSL)
   string(PREPEND dev_depends "libpsl-dev, ")
+endif()
+if(MERIDIAN_WITH_ZLIB)
+  string(PREPEND dev_depends "zlib1g-dev, ")
 endif()
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${dev_depends}")
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "libssl3")

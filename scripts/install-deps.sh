@@ -9,8 +9,10 @@ packages=(
   libssl-dev openssl
   libsqlcipher-dev libsqlcipher0 sqlcipher
   libpsl-dev
+  zlib1g-dev
   nginx tinyproxy curl python3
   dante-server microsocks
+  apache2
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "auth/authentication.h"
+#include "http/body_decoder.h"
 #include "http/http_client.h"
 #include "http/http_protocol.h"
 #include "http/proxy_connection_info.h"
@@ -230,7 +231,23 @@ void TNetCustomHTTP::ReadFinalBody(TNetHTTPResponse& response) {
   const int32_t length = response.ContentLength();
   BeginWork(wmRead, length > 0 ? length : 0);
   OnExit end_work([&] { EndWork(wmRead); });
-  response.ReadBody();  // reads none for 204, 304 and HEAD
+  if (!decode_content_ || response.BodyStream() == nullptr) {
+    response.ReadBody();  // reads none for 204, 304 and HEAD
+    return;
+  }
+  rtl::TStream* sink = response.BodyStream();
+  TNetBodyDecoder decoder(response.WireHeaders(), *sink);
+  response.SetBodyStream(&decoder.Input());
+  OnExit restore([&] { response.SetBodyStream(sink); });
+  response.ReadBody();
+  decoder.Finish();
+}
+
+void TNetCustomHTTP::SetDecodeContent(bool decode) {
+  if (decode && !TNetInflateStream::Available()) {
+    throw ENetContentDecodingError("Content decoding is not available in this build");
+  }
+  decode_content_ = decode;
 }
 
 }  // namespace meridian::net
