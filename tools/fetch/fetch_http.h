@@ -25,8 +25,16 @@ class TFetchHTTP : public net::TNetHTTP {
   // Readies each I/O handler the client makes for a connection (SOCKS and
   // TLS settings, the TLS handler's events).
   std::function<void(net::TNetIOHandlerSocket& handler, bool tls)> OnMakeIOHandler;
+  // Told of each server's 401 that is answered by sending the request again.
+  std::function<void(const net::TNetHTTPResponse& response)> OnChallengeAnswered;
 
  protected:
+  bool AnswerServerChallenge(net::TNetHTTPRequest& request, net::TNetHTTPResponse& response) override {
+    const bool again = net::TNetHTTP::AnswerServerChallenge(request, response);
+    if (again && OnChallengeAnswered) OnChallengeAnswered(response);
+    return again;
+  }
+
   net::TNetIOHandlerSocket* MakeIOHandler(bool tls) override {
     net::TNetIOHandlerSocket* handler = net::TNetHTTP::MakeIOHandler(tls);
     if (OnMakeIOHandler) OnMakeIOHandler(*handler, tls);
