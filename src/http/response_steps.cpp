@@ -2,6 +2,7 @@
 // answers challenges, and reads, drains or skips the body. All reading of a
 // body happens here, on the client's connection.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -210,8 +211,21 @@ void TNetCustomHTTP::FailWithStatus(TNetHTTPResponse& response) {
     });
     try {
       BoundedSink sink(kMaxErrorPageBytes, &page);
-      response.SetBodyStream(&sink);
+      // A page the client asked to get compressed is kept decoded, within
+      // the same bound; one that cannot be decoded is kept as it came.
+      std::unique_ptr<TNetBodyDecoder> decoder;
+      if (decode_content_) {
+        try {
+          decoder = std::make_unique<TNetBodyDecoder>(response.WireHeaders(), sink);
+        } catch (const ENetContentDecodingError&) {
+        }
+      }
+      response.SetBodyStream(decoder ? &decoder->Input() : &sink);
       response.ReadBody();
+      if (decoder) decoder->Finish();
+    } catch (const ENetContentDecodingError&) {
+      // What was decoded stays; the rest of the page is not worth the connection.
+      Disconnect();
     } catch (const SinkBoundCrossed&) {
       // The page keeps its first bytes; the rest is not read.
       Disconnect();

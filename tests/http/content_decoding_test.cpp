@@ -128,6 +128,43 @@ TEST(TNetHTTPContentDecoding, BadBodiesFailAndCostTheConnection) {
   }
 }
 
+TEST(TNetHTTPContentDecoding, ErrorPageIsKeptDecoded) {
+  const std::string page = Compress("<h1>Not here</h1>", testing::kGzip);
+  const std::string big = Compress(std::string(4 * kMaxErrorPageBytes, 'x'), testing::kGzip);
+  struct Case {
+    std::string reply;
+    std::string kept;
+  } cases[] = {
+      {Response("HTTP/1.1 404 Not Found", page, "Content-Encoding: gzip\r\n"), "<h1>Not here</h1>"},
+      // Far past the bound once decoded: cut at the bound.
+      {Response("HTTP/1.1 404 Not Found", big, "Content-Encoding: gzip\r\n"), std::string(kMaxErrorPageBytes, 'x')},
+      {Response("HTTP/1.1 404 Not Found", "raw", "Content-Encoding: br\r\n"), "raw"},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server({{c.reply}});
+    TNetHTTP http;
+    http.SetDecodeContent(true);
+    try {
+      http.Get(server.Url("/missing"));
+      FAIL();
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_EQ(404, e.ReplyErrorCode());
+      EXPECT_EQ(c.kept, e.ResponseBody());
+    }
+  }
+  // A page cut short keeps what could be decoded of it.
+  LoopbackServer server({{Response("HTTP/1.1 404 Not Found", page.substr(0, page.size() - 9),
+                                   "Content-Encoding: gzip\r\n")}});
+  TNetHTTP http;
+  http.SetDecodeContent(true);
+  try {
+    http.Get(server.Url("/missing"));
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(0u, std::string("<h1>Not here</h1>").find(e.ResponseBody()));
+  }
+}
+
 TEST(TNetHTTPContentDecoding, AnswersWithoutBodyAreNotDecoded) {
   LoopbackServer server({{"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 120\r\n\r\n"},
                          {"HTTP/1.1 204 No Content\r\nContent-Encoding: gzip\r\n\r\n"},
