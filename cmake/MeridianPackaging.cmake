@@ -35,7 +35,7 @@ set(meridian_public_entry_headers
   transport/socks/socks_info.h
   transport/tls/ssl_io_handler_socket.h transport/tls/server_io_handler_ssl.h
   transport/tls/ssl_context.h transport/tls/openssl_binding.h
-  uri/uri.h coders/encoder.h coders/decoder.h
+  uri/uri.h coders/encoder.h coders/decoder.h coders/inflate_stream.h
   auth/authentication.h auth/basic_authentication.h auth/auth_registry.h
   net/exceptions.h)
 set(pending ${meridian_public_entry_headers})
@@ -91,6 +91,10 @@ string(APPEND MERIDIAN_PC_LIBS "-pthread")
 foreach(library IN LISTS CMAKE_DL_LIBS)
   string(APPEND MERIDIAN_PC_LIBS " -l${library}")
 endforeach()
+# The content decoding stage links zlib.
+if(MERIDIAN_WITH_ZLIB)
+  string(APPEND MERIDIAN_PC_LIBS " -lz")
+endif()
 configure_file(cmake/meridian.pc.in ${PROJECT_BINARY_DIR}/package/meridian.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/package/meridian.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
@@ -136,7 +140,11 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME libmeridian-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Meridian network library: static libraries and headers\n URI, base64, authentication, an HTTP client with cookies, redirects and\n authentication retry, a TCP transport, SOCKS and TLS. With a CMake package\n (Meridian::net) and a pkg-config file (meridian).")
 # The TLS headers need OpenSSL's headers; the libraries are loaded at run time.
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libssl-dev")
+set(dev_depends "libssl-dev")
+if(MERIDIAN_WITH_ZLIB)
+  string(PREPEND dev_depends "zlib1g-dev, ")
+endif()
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${dev_depends}")
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "libssl3, libpsl5")
 
 set(CPACK_DEBIAN_LAUNCHER_PACKAGE_NAME meridian)

@@ -9,6 +9,7 @@ packages=(
   libssl-dev openssl
   libsqlcipher-dev libsqlcipher0 sqlcipher
   libpsl-dev
+  zlib1g-dev
   nginx tinyproxy curl python3
   dante-server microsocks
   # A test hosts file for the IPv6 real-peer tests.
@@ -20,6 +21,7 @@ packages=(
   unixodbc odbcinst libsqliteodbc
   # The Windows launcher's tests make and read their catalogue with it.
   sqlite3
+  apache2
 )
 
 missing=()

@@ -53,6 +53,11 @@ TAuthRegistry& Registry() {
 
 void RegisterAuthScheme(std::string_view name, TNetAuthenticationClass scheme) { Registry().Register(name, scheme); }
 
-TNetAuthenticationClass FindAuthScheme(std::string_view name) { return Registry().Find(name); }
+TNetAuthenticationClass FindAuthScheme(std::string_view name) {
+  // Asked outside the registry's lock: a scheme may load a library to know.
+  const TNetAuthenticationClass scheme = Registry().Find(name);
+  if (scheme != nullptr && scheme->available != nullptr && !scheme->available()) return nullptr;
+  return scheme;
+}
 
 }  // namespace meridian::net

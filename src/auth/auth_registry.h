@@ -13,7 +13,8 @@ namespace meridian::net {
 // Thread-safe.
 void RegisterAuthScheme(std::string_view name, TNetAuthenticationClass scheme);
 
-// The scheme registered under `name` (letter case ignored), or nullptr.
+// The scheme registered under `name` (letter case ignored), or nullptr; also
+// nullptr when the scheme says it cannot work in this process.
 // Thread-safe.
 TNetAuthenticationClass FindAuthScheme(std::string_view name);
 

@@ -46,6 +46,12 @@ class TNetAuthentication : public rtl::TPersistent {
   // The number of steps of the scheme. Default: 0.
   virtual int32_t StepCount() const { return 0; }
 
+  // Called by the HTTP client before each request that carries the scheme's
+  // header value, with the method word ("GET") and the request target the
+  // value answers; schemes whose value depends on the request (Digest)
+  // compute it here. Default: does nothing.
+  virtual void BeginRequest(std::string_view /*method*/, std::string_view /*uri*/) {}
+
   // Step counter: 0 after construction and after Reset.
   int32_t CurrentStep() const { return current_step_; }
   void SetCurrentStep(int32_t step) { current_step_ = step; }
@@ -84,10 +90,15 @@ class TNetAuthentication : public rtl::TPersistent {
   std::unique_ptr<TNetHeaderList> challenges_;
 };
 
-// A class reference of a scheme: its class name and a way to construct it.
+// A class reference of a scheme: its class name and a way to construct it;
+// whether it can work in this process (none: always), and its strength: when
+// a server offers several registered schemes, the strongest is chosen, the
+// first offered among equals.
 struct TNetAuthenticationClassInfo {
   std::string_view class_name;
   std::unique_ptr<TNetAuthentication> (*create)();
+  bool (*available)() = nullptr;
+  int32_t strength = 0;
 };
 using TNetAuthenticationClass = const TNetAuthenticationClassInfo*;
 

@@ -20,16 +20,17 @@ namespace {
 // while the handler claims to have answered would otherwise never let go.
 constexpr int32_t kMaxAnswerRounds = 8;
 
-// The first registered scheme named by the challenge lines, each named by its
-// first word; then the program's choice. None when no name is registered or
-// the program refuses.
+// The strongest registered scheme named by the challenge lines, each named by
+// its first word (the first named among equals); then the program's choice.
+// None when no name is registered or the program refuses.
 TNetAuthenticationClass ChooseScheme(rtl::TComponent* client, const TNetHeaderList& challenges,
                                      const TNetOnSelectAuthorization& select) {
   TNetAuthenticationClass scheme = nullptr;
   for (const std::string& line : challenges.Lines()) {
     const size_t blank = rtl::FirstOccurrence(" ", line);
-    scheme = FindAuthScheme(blank == 0 ? std::string_view(line) : std::string_view(line).substr(0, blank - 1));
-    if (scheme != nullptr) break;
+    const TNetAuthenticationClass named =
+        FindAuthScheme(blank == 0 ? std::string_view(line) : std::string_view(line).substr(0, blank - 1));
+    if (named != nullptr && (scheme == nullptr || named->strength > scheme->strength)) scheme = named;
   }
   if (scheme == nullptr) return nullptr;
   if (select) select(client, scheme, challenges);

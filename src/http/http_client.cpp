@@ -9,6 +9,7 @@
 #include "auth/authentication.h"
 #include "headers/header_list.h"
 #include "http/authentication_manager.h"
+#include "http/body_decoder.h"
 #include "http/cookie_manager.h"
 #include "http/http_protocol.h"
 #include "http/path_merge.h"
@@ -18,6 +19,7 @@
 #include "rtl/text.h"
 #include "transport/io_handler_socket.h"
 #include "transport/net_stack.h"
+#include "transport/tls/openssl_digest.h"
 #include "transport/tls/ssl_io_handler_socket.h"
 #include "uri/uri.h"
 
@@ -133,6 +135,8 @@ TNetCustomHTTP::TNetCustomHTTP(rtl::TComponent* owner)
       target_uri_(std::make_unique<TNetURI>()),
       exchange_(std::make_unique<TNetHTTPProtocol>(*this, [this] { return protocol_version_; })),
       proxy_params_(std::make_unique<TNetProxyConnectionInfo>()) {
+  // Offered to servers that ask for it; OpenSSL is loaded only then.
+  RegisterOpenSSLDigest();
   SetPort(80);
   proxy_params_->Clear();
 }
@@ -548,6 +552,14 @@ void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
 }
 
 void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* uri) {
+  // Schemes whose answer depends on the request (Digest) compute it now.
+  const bool to_proxy = !proxy_params_->ProxyServer().empty() && (uri == nullptr || request.Route() == rtProxy);
+  std::string_view method = HTTPMethodWord(request.Method());
+  method.remove_suffix(1);
+  if (request.Authenticator() != nullptr) request.Authenticator()->BeginRequest(method, request.Target());
+  if (to_proxy && proxy_params_->Authenticator() != nullptr) {
+    proxy_params_->Authenticator()->BeginRequest(method, request.Target());
+  }
   request.ComposeHeaders();
   TNetHeaderList& headers = request.WireHeaders();
   if (body_dropped_ && !MethodSendsBody(request.Method())) {
@@ -563,10 +575,11 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
   // Proxy credentials go to a configured proxy only: with the request it
   // forwards, or with the CONNECT that opens a tunnel (no URI), never inside
   // the tunnel nor straight to a server.
-  if (!proxy_params_->ProxyServer().empty() && (uri == nullptr || request.Route() == rtProxy)) {
-    proxy_params_->ComposeHeaders(headers);
-  }
+  if (to_proxy) proxy_params_->ComposeHeaders(headers);
   if (uri != nullptr) AttachCookies(*uri, request);
+  if (uri != nullptr && decode_content_ && headers.FindName("Accept-Encoding") < 0) {
+    headers.SetValue("Accept-Encoding", kDecodedCodings);
+  }
 
   const std::string request_line = std::string(HTTPMethodWord(request.Method())) + request.Target() +
                                    " HTTP/" + HTTPProtocolVersionText(protocol_version_);

@@ -183,6 +183,19 @@ class TNetCustomHTTP : public TNetTCPClient {
   // The pass counter of the running request; 0 when none runs.
   int32_t RedirectCount() const { return redirect_count_; }
 
+  // Ask for compressed bodies and decode them as they stream in: requests
+  // carry "Accept-Encoding: deflate, gzip" (unless the request names an
+  // AcceptEncoding or the caller an "Accept-Encoding" line of its own), and
+  // the final body of a response whose "Content-Encoding" names gzip or
+  // deflate reaches the body stream decoded, with no more memory than a
+  // fixed buffer however far it expands. Such a body then throws
+  // ENetContentDecodingError when it is corrupt, cut short or in another
+  // coding. Off, nothing is asked or decoded. Default: false.
+  // Throws ENetContentDecodingError when turned on in a build without
+  // content decoding (TNetInflateStream::Available).
+  bool DecodeContent() const { return decode_content_; }
+  void SetDecodeContent(bool decode);
+
   // The attached cookie store, or none. Attaching another frees a store the
   // client owns (the one it makes for itself when cookies are allowed and none
   // is attached); the client forgets a store that is destroyed.
@@ -326,6 +339,7 @@ class TNetCustomHTTP : public TNetTCPClient {
   bool body_dropped_ = false;
   // The pass in progress opened its connection itself.
   bool connected_anew_ = false;
+  bool decode_content_ = false;
   TNetHTTPOptions http_options_{hoForceEncodeParams};
   std::unique_ptr<TNetURI> target_uri_;
   std::unique_ptr<TNetHTTPProtocol> exchange_;

@@ -2,10 +2,12 @@
 // answers challenges, and reads, drains or skips the body. All reading of a
 // body happens here, on the client's connection.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "auth/authentication.h"
+#include "http/body_decoder.h"
 #include "http/http_client.h"
 #include "http/http_protocol.h"
 #include "http/proxy_connection_info.h"
@@ -227,8 +229,21 @@ void TNetCustomHTTP::FailWithStatus(TNetHTTPResponse& response) {
     });
     try {
       BoundedSink sink(kMaxErrorPageBytes, &page);
-      response.SetBodyStream(&sink);
+      // A page the client asked to get compressed is kept decoded, within
+      // the same bound; one that cannot be decoded is kept as it came.
+      std::unique_ptr<TNetBodyDecoder> decoder;
+      if (decode_content_) {
+        try {
+          decoder = std::make_unique<TNetBodyDecoder>(response.WireHeaders(), sink);
+        } catch (const ENetContentDecodingError&) {
+        }
+      }
+      response.SetBodyStream(decoder ? &decoder->Input() : &sink);
       response.ReadBody();
+      if (decoder) decoder->Finish();
+    } catch (const ENetContentDecodingError&) {
+      // What was decoded stays; the rest of the page is not worth the connection.
+      Disconnect();
     } catch (const SinkBoundCrossed&) {
       // The page keeps its first bytes; the rest is not read.
       Disconnect();
@@ -248,7 +263,23 @@ void TNetCustomHTTP::ReadFinalBody(TNetHTTPResponse& response) {
   const int32_t length = response.ContentLength();
   BeginWork(wmRead, length > 0 ? length : 0);
   OnExit end_work([&] { EndWork(wmRead); });
-  response.ReadBody();  // reads none for 204, 304 and HEAD
+  if (!decode_content_ || response.BodyStream() == nullptr) {
+    response.ReadBody();  // reads none for 204, 304 and HEAD
+    return;
+  }
+  rtl::TStream* sink = response.BodyStream();
+  TNetBodyDecoder decoder(response.WireHeaders(), *sink);
+  response.SetBodyStream(&decoder.Input());
+  OnExit restore([&] { response.SetBodyStream(sink); });
+  response.ReadBody();
+  decoder.Finish();
+}
+
+void TNetCustomHTTP::SetDecodeContent(bool decode) {
+  if (decode && !TNetInflateStream::Available()) {
+    throw ENetContentDecodingError("Content decoding is not available in this build");
+  }
+  decode_content_ = decode;
 }
 
 }  // namespace meridian::net

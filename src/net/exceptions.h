@@ -168,6 +168,9 @@ MERIDIAN_NET_EXCEPTION(ENetHTTPHeadIncomplete, ENetException,
 // The peer closed before the whole announced body arrived.
 MERIDIAN_NET_EXCEPTION(ENetHTTPBodyIncomplete, ENetException,
                        "Connection closed before the end of the response body.")
+// A compressed body that cannot be decoded: corrupt, cut short, or in a
+// coding the client does not know.
+MERIDIAN_NET_EXCEPTION(ENetContentDecodingError, ENetException, "Error while decoding the content.")
 
 // A final status the client does not handle. The message is the status line,
 // the reply code the status code; ResponseBody() is the body as received.

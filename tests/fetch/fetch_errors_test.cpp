@@ -36,6 +36,7 @@ TEST(DescribeFailure, MapsLibraryErrorsToExitCodes) {
       {net::ENetConnectTimeout(), before_connect, fxTimedOut},
       {net::ENetHTTPBodyIncomplete(), answered, fxPartialBody},
       {net::ENetHTTPHeadIncomplete(), answered, fxPartialBody},
+      {net::ENetContentDecodingError(), answered, fxBadContentEncoding},
       {net::ENetHTTPInvalidChunkedBody(), answered, fxReceiveError},
       {net::ENetHTTPHeadTooLarge(), answered, fxInvalidResponse},
       {net::ENetHTTPConflictingContentLength(), answered, fxInvalidResponse},

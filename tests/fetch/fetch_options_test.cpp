@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "coders/inflate_stream.h"
+
 namespace meridian::fetch {
 namespace {
 
@@ -65,6 +67,33 @@ TEST(ParseFetchOptions, RefusesUnusableCommandLines) {
   EXPECT_EQ(4, ParseFetchOptions({"-6", "--ipv4", "http://h/"}).ip_version);
   EXPECT_EQ(6, ParseFetchOptions({"-s4L6", "http://h/"}).ip_version);
   EXPECT_TRUE(ParseFetchOptions({"-h"}).help);
+}
+
+TEST(ParseFetchOptions, TheLastAuthenticationOptionWins) {
+  const struct {
+    std::vector<std::string> args;
+    TFetchAuth auth;
+    bool basic;  // sent unasked
+  } cases[] = {
+      {{"http://h/"}, faBasic, false},
+      {{"--basic", "http://h/"}, faBasic, true},
+      {{"--digest", "http://h/"}, faDigest, false},
+      {{"--anyauth", "http://h/"}, faAny, false},
+      {{"--basic", "--digest", "http://h/"}, faDigest, false},
+      {{"--digest", "--basic", "http://h/"}, faBasic, true},
+      {{"--digest", "--anyauth", "http://h/"}, faAny, false},
+  };
+  for (const auto& c : cases) {
+    const TFetchOptions o = ParseFetchOptions(c.args);
+    EXPECT_EQ(c.auth, o.auth) << c.args[0];
+    EXPECT_EQ(c.basic, o.basic) << c.args[0];
+  }
+  EXPECT_FALSE(ParseFetchOptions({"http://h/"}).compressed);
+  if (net::TNetInflateStream::Available()) {
+    EXPECT_TRUE(ParseFetchOptions({"--compressed", "http://h/"}).compressed);
+  } else {
+    EXPECT_THROW(ParseFetchOptions({"--compressed", "http://h/"}), EFetchUsage);
+  }
 }
 
 TEST(ParseFetchOptions, ReadsSocksProxiesWithTheirDefaultPortAndTheLastProxyWins) {

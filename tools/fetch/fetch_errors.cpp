@@ -77,6 +77,9 @@ TFetchFailure DescribeByClass(const std::exception& error, const TFailureContext
   }
   if (dynamic_cast<const net::ENetProxySyntax*>(&error)) return failure(fxProxyNotResolved, "Unsupported proxy syntax");
   if (dynamic_cast<const net::ENetHTTPBodyIncomplete*>(&error)) return failure(fxPartialBody, "Partial body");
+  if (dynamic_cast<const net::ENetContentDecodingError*>(&error)) {
+    return failure(fxBadContentEncoding, "Bad content encoding");
+  }
   // A head cut short is a transfer cut short, as a short body is.
   if (dynamic_cast<const net::ENetHTTPHeadIncomplete*>(&error)) return failure(fxPartialBody, "Partial head");
   if (dynamic_cast<const net::ENetHTTPInvalidChunkedBody*>(&error)) {

@@ -31,6 +31,7 @@ enum TFetchExitCode : int32_t {
   fxTLSCertificate = 58,
   fxTLSCipher = 59,
   fxPeerNotVerified = 60,
+  fxBadContentEncoding = 61,
   fxSendRewind = 65,
   fxCACertificate = 77,
   fxProxyHandshake = 97,

@@ -27,10 +27,18 @@ class TFetchHTTP : public net::TNetHTTP {
   std::function<void(net::TNetIOHandlerSocket& handler, bool tls)> OnMakeIOHandler;
   // Sets the proxy of each pass for its target (see ChooseProxy).
   std::function<void()> OnChooseProxy;
+  // Told of each server's 401 that is answered by sending the request again.
+  std::function<void(const net::TNetHTTPResponse& response)> OnChallengeAnswered;
 
  protected:
   void ChooseProxy() override {
     if (OnChooseProxy) OnChooseProxy();
+  }
+
+  bool AnswerServerChallenge(net::TNetHTTPRequest& request, net::TNetHTTPResponse& response) override {
+    const bool again = net::TNetHTTP::AnswerServerChallenge(request, response);
+    if (again && OnChallengeAnswered) OnChallengeAnswered(response);
+    return again;
   }
 
   net::TNetIOHandlerSocket* MakeIOHandler(bool tls) override {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 
+#include "coders/inflate_stream.h"
 #include "net/version.h"
 #include "transport/tls/openssl_binding.h"
 
@@ -130,7 +131,29 @@ const std::vector<OptionSpec>& Options() {
       {'4', "ipv4", false, [](TFetchOptions& o, const std::string&) { o.ip_version = 4; }},
       {'6', "ipv6", false, [](TFetchOptions& o, const std::string&) { o.ip_version = 6; }},
       {'u', "user", true, [](TFetchOptions& o, const std::string& v) { o.user = v; }},
-      {0, "basic", false, [](TFetchOptions& o, const std::string&) { o.basic = true; }},
+      {0, "basic", false,
+       [](TFetchOptions& o, const std::string&) {
+         o.basic = true;
+         o.auth = faBasic;
+       }},
+      {0, "digest", false,
+       [](TFetchOptions& o, const std::string&) {
+         o.basic = false;
+         o.auth = faDigest;
+       }},
+      {0, "anyauth", false,
+       [](TFetchOptions& o, const std::string&) {
+         o.basic = false;
+         o.auth = faAny;
+       }},
+      {0, "compressed", false,
+       [](TFetchOptions& o, const std::string&) {
+         // A build without zlib knows the option but cannot keep it.
+         if (!net::TNetInflateStream::Available()) {
+           throw EFetchUsage("option --compressed: this build has no content decoding (zlib)");
+         }
+         o.compressed = true;
+       }},
       {'U', "proxy-user", true, [](TFetchOptions& o, const std::string& v) { o.proxy_user = v; }},
       {0, "connect-timeout", true,
        [](TFetchOptions& o, const std::string& v) { o.connect_timeout = ParseSeconds("--connect-timeout", v); }},
@@ -246,6 +269,8 @@ const std::string& FetchHelpText() {
       "     --post303            Keep POST (and its body) after a 303\n"
       "     --max-redirs N       Follow at most N redirects (default 50; -1: no bound)\n"
       " -0, --http1.0            Use HTTP/1.0\n"
+      "     --compressed         Ask for a compressed body (gzip, deflate) and write\n"
+      "                          it decoded\n"
       " -x, --proxy [SCHEME://][USER:PASSWORD@]HOST[:PORT]\n"
       "                          Go through this proxy: SCHEME http (the default),\n"
       "                          socks4, socks4a, socks5 or socks5h; port 1080 when\n"
@@ -258,10 +283,14 @@ const std::string& FetchHelpText() {
       "                          no_proxy: names (a domain covers its subdomains),\n"
       "                          addresses, ADDRESS/BITS, or \"*\" for all\n"
       " -u, --user USER:PASSWORD Answer the server's authentication challenge (401)\n"
-      "                          with these credentials (Basic); a host that a\n"
-      "                          redirect leads to gets none\n"
+      "                          with these credentials (Basic unless --digest or\n"
+      "                          --anyauth); a host that a redirect leads to gets none\n"
       "     --basic              Send the -u credentials with the first request,\n"
       "                          without waiting for a challenge\n"
+      "     --digest             Answer the challenge with Digest authentication\n"
+      "                          (MD5 or SHA-256; needs OpenSSL) instead of Basic\n"
+      "     --anyauth            Answer with the strongest scheme the server offers\n"
+      "                          (Digest before Basic)\n"
       "     --socks4 HOST[:PORT] Go through this SOCKS 4 proxy (port 1080 when none\n"
       "                          is given); the target's name is resolved here\n"
       "     --socks4a HOST[:PORT]\n"
@@ -314,8 +343,9 @@ const std::string& FetchHelpText() {
       "unreadable, 28 timed out, 35 TLS handshake failed (or OpenSSL missing),\n"
       "47 too many redirects, 52 nothing received, 55 send failure, 56 receive\n"
       "failure, 58 client certificate or key unusable, 59 cipher list refused,\n"
-      "60 server certificate not verified, 65 body not sent again for a redirect\n"
-      "(stream cannot rewind), 77 CA file unreadable, 97 proxy handshake refused.\n"
+      "60 server certificate not verified, 61 compressed body corrupt or cut short,\n"
+      "65 body not sent again for a redirect (stream cannot rewind), 77 CA file\n"
+      "unreadable, 97 proxy handshake refused.\n"
       "With several URLs a failed one is reported and the next one fetched; the\n"
       "exit code is the first failure's.\n";
   return text;

@@ -12,6 +12,10 @@ namespace meridian::fetch {
 // The SOCKS proxy of --socks4, --socks4a and --socks5-hostname.
 enum TFetchSocks : uint8_t { fsNone, fsSocks4, fsSocks4A, fsSocks5Hostname };
 
+// The schemes that may answer a server's challenge: --basic (and the
+// default), --digest, --anyauth (the strongest the server offers).
+enum TFetchAuth : uint8_t { faBasic, faDigest, faAny };
+
 // Everything the command line asks for. Time-outs are in seconds; 0 means no
 // limit.
 struct TFetchOptions {
@@ -36,6 +40,8 @@ struct TFetchOptions {
   std::optional<std::string> noproxy;    // --noproxy: in place of no_proxy
   std::optional<std::string> user;        // -u: USER[:PASSWORD] answering a server's 401
   bool basic = false;                    // --basic: send the -u credentials unasked
+  TFetchAuth auth = faBasic;             // the last of --basic, --digest and --anyauth wins
+  bool compressed = false;               // --compressed: ask for gzip and deflate, decode them
   TFetchSocks socks = fsNone;            // the last of -x and the SOCKS options wins
   std::string socks_host;                // --socks4, --socks4a, --socks5-hostname: HOST[:PORT]
   int32_t socks_port = 1080;

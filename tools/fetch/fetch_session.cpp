@@ -168,6 +168,7 @@ void TFetchSession::Configure() {
   // Large receives: a big body costs fewer calls, and the input buffer stays
   // far below the memory a body may not take.
   http.SetRecvBufferSize(kReceiveBlockSize);
+  if (options_.compressed) http.SetDecodeContent(true);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
     auto* manager = rtl::MakeOwned<net::TNetCookieManager>(http);
     http.SetCookieManager(manager);
@@ -247,6 +248,11 @@ void TFetchSession::WireEvents() {
       out_.ArmBeforeBody();
     }
   };
+  // Without --basic the challenge is part of the exchange the user sees, as
+  // it is when the reference client answers Digest.
+  if (options_.auth != faBasic) {
+    http.OnChallengeAnswered = [this](const net::TNetHTTPResponse& response) { EmitHead(response); };
+  }
   out_.BeforeBody = [this] {
     EmitHead(http_->Response());
     if (progress_) progress_->Begin(http_->Response().LengthKnown() ? http_->Response().ContentLength() : -1);

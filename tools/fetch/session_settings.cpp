@@ -1,5 +1,9 @@
 #include "session_settings.h"
 
+#include <cstdint>
+#include <string_view>
+
+#include "auth/auth_registry.h"
 #include "auth/authentication.h"
 #include "fetch_errors.h"
 #include "http/http_client.h"
@@ -32,11 +36,41 @@ net::TNetProxyAddress ProxyOption(const TFetchOptions& options) {
   return net::ParseProxyAddress(options.proxy);
 }
 
+namespace {
+
+// The registered class of `name` when one of the challenge lines offers that
+// scheme, else none.
+net::TNetAuthenticationClass Offered(const net::TNetHeaderList& challenges, const char* name) {
+  for (const std::string& line : challenges.Lines()) {
+    std::string rest = rtl::Trim(line);
+    if (rtl::SameText(rtl::Fetch(rest, " "), name)) return net::FindAuthScheme(name);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void ApplyCredentials(const TFetchOptions& options, net::TNetHTTP& http) {
+  // A proxy is answered with Basic only, as without options of its own the
+  // reference client does.
+  http.OnSelectProxyAuthorization = [](rtl::TComponent*, net::TNetAuthenticationClass& scheme,
+                                       const net::TNetHeaderList& challenges) {
+    scheme = Offered(challenges, "Basic");
+  };
+  // The server: Basic (--basic and the default), Digest only (--digest), or
+  // the strongest offered (--anyauth, the library's own choice).
+  if (options.auth != faAny) {
+    const char* name = options.auth == faDigest ? "Digest" : "Basic";
+    http.OnSelectAuthorization = [name](rtl::TComponent*, net::TNetAuthenticationClass& scheme,
+                                        const net::TNetHeaderList& challenges) {
+      scheme = Offered(challenges, name);
+    };
+  }
   if (!options.user && !options.proxy_user) return;
   // The credentials are fixed for the run: a second answer to the same
-  // challenge would only repeat the first.
-  http.SetAuthRetries(1);
+  // challenge would only repeat the first. Digest may need one more, when
+  // the server says the nonce of the first was stale.
+  http.SetAuthRetries(options.auth == faBasic ? 1 : 2);
   net::TNetHTTPOptions http_options = http.HTTPOptions();
   http.SetHTTPOptions(http_options.Include(net::hoInProcessAuth));
   if (options.user) {

@@ -23,11 +23,11 @@ void ApplyHTTPProxy(const net::TNetProxyAddress& address, net::TNetProxyConnecti
 // -x "" or when none is given. Throws what net::ParseProxyAddress throws.
 net::TNetProxyAddress ProxyOption(const TFetchOptions& options);
 
-// -u and -U. The server's challenge is answered with the request's own
-// credentials; the client asks the program only for a host that a redirect
-// led to, and that host gets none. The proxy's is answered by the handler,
-// since the client drops a stored proxy password on every 407. Leaves the
-// client alone when neither is given.
+// -u and -U, --basic, --digest and --anyauth. The server's challenge is
+// answered with the request's own credentials, in the scheme the options
+// allow; the client asks the program only for a host that a redirect led
+// to, and that host gets none. The proxy's is answered by the handler, with
+// Basic, since the client drops a stored proxy password on every 407.
 void ApplyCredentials(const TFetchOptions& options, net::TNetHTTP& http);
 
 }  // namespace meridian::fetch

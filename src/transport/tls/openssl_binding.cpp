@@ -135,6 +135,8 @@ std::vector<TEntrySlot> Slots(TOpenSSLEntries& e) {
   CRYPTO_OPTIONAL(X509_NAME_hash_ex)
   CRYPTO_OPTIONAL(X509_digest)
   CRYPTO_OPTIONAL(EVP_md5)
+  CRYPTO_OPTIONAL(EVP_sha256)
+  CRYPTO_OPTIONAL(EVP_Digest)
   CRYPTO_OPTIONAL(OpenSSL_version)
 #undef TLS_ENTRY
 #undef CRYPTO_ENTRY

@@ -7,6 +7,7 @@
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
 #include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
@@ -116,6 +117,9 @@ struct TOpenSSLEntries {
   MERIDIAN_OPENSSL_ENTRY(X509_NAME_hash_ex)
   MERIDIAN_OPENSSL_ENTRY(X509_digest)
   MERIDIAN_OPENSSL_ENTRY(EVP_md5)
+  // Crypto library, optional: the hashes of Digest authentication.
+  MERIDIAN_OPENSSL_ENTRY(EVP_sha256)
+  MERIDIAN_OPENSSL_ENTRY(EVP_Digest)
   // Crypto library, optional: the library's own version text, for reports.
   MERIDIAN_OPENSSL_ENTRY(OpenSSL_version)
 #undef MERIDIAN_OPENSSL_ENTRY
