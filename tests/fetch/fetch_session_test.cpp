@@ -13,6 +13,7 @@
 #include "http/loopback_server.h"
 #include "http/scripted_peer.h"
 #include "output_stream.h"
+#include "support/environment.h"
 
 namespace meridian::fetch {
 namespace {
@@ -387,13 +388,13 @@ TEST_F(FetchRun, ProxyVariablesChooseTheProxyOfEachRequestAndRedirect) {
   // The proxy redirects to a host of no_proxy: that request goes direct.
   LoopbackServer origin({Reply{Response("HTTP/1.1 200 OK", "direct"), false}});
   LoopbackServer proxy({Reply{Response("HTTP/1.1 302 Found", "", "Location: " + origin.Url("/end") + "\r\n"), false}});
-  ::setenv("http_proxy", ("127.0.0.1:" + std::to_string(proxy.Port())).c_str(), 1);
-  ::setenv("no_proxy", "example.test, 127.0.0.1", 1);
+  meridian::testing::SetEnvironmentVariable("http_proxy", ("127.0.0.1:" + std::to_string(proxy.Port())).c_str());
+  meridian::testing::SetEnvironmentVariable("no_proxy", "example.test, 127.0.0.1");
   const Result r = Run({"-L", "http://origin.test/start"});
   const Result overridden = Run({"--noproxy", "", "-x", "", "http://127.0.0.1:1/"});
   const Result bad = Run({"--noproxy", "", "-x", "ftp://127.0.0.1:1", "http://127.0.0.1:1/"});
-  ::unsetenv("http_proxy");
-  ::unsetenv("no_proxy");
+  meridian::testing::ClearEnvironmentVariable("http_proxy");
+  meridian::testing::ClearEnvironmentVariable("no_proxy");
   EXPECT_EQ(0, r.code) << r.err;
   EXPECT_EQ("direct", r.out);
   EXPECT_EQ(0u, proxy.Requests().at(0).head.find("GET http://origin.test:80/start HTTP/1.1\r\n")) << proxy.Requests().at(0).head;
