@@ -72,11 +72,6 @@ install(TARGETS ${MERIDIAN_NET_LIBRARIES} meridian_net EXPORT MeridianTargets
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Meridian)
 install(EXPORT MeridianTargets NAMESPACE Meridian:: DESTINATION ${config_dir} COMPONENT dev)
 
-if(LIBPSL_FOUND)
-  set(MERIDIAN_WITH_LIBPSL TRUE)
-else()
-  set(MERIDIAN_WITH_LIBPSL FALSE)
-endif()
 configure_package_config_file(cmake/MeridianConfig.cmake.in
   ${PROJECT_BINARY_DIR}/package/MeridianConfig.cmake INSTALL_DESTINATION ${config_dir})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/MeridianConfigVersion.cmake
@@ -96,10 +91,6 @@ string(APPEND MERIDIAN_PC_LIBS "-pthread")
 foreach(library IN LISTS CMAKE_DL_LIBS)
   string(APPEND MERIDIAN_PC_LIBS " -l${library}")
 endforeach()
-set(MERIDIAN_PC_REQUIRES "")
-if(MERIDIAN_WITH_LIBPSL)
-  set(MERIDIAN_PC_REQUIRES "libpsl")
-endif()
 configure_file(cmake/meridian.pc.in ${PROJECT_BINARY_DIR}/package/meridian.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/package/meridian.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
@@ -137,19 +128,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FETCH_PACKAGE_NAME meridian-fetch)
 set(CPACK_DEBIAN_FETCH_PACKAGE_SECTION web)
 set(CPACK_COMPONENT_FETCH_DESCRIPTION "Command-line HTTP client on the Meridian network library\n meridian-fetch fetches URLs over HTTP and HTTPS, through HTTP and SOCKS\n proxies, with the usual command-line client options.")
-# OpenSSL is loaded at run time for https; without it plain http still works.
-set(CPACK_DEBIAN_FETCH_PACKAGE_RECOMMENDS "libssl3")
+# OpenSSL is loaded at run time for https, libpsl for cookies that name a
+# domain; without them plain http still works.
+set(CPACK_DEBIAN_FETCH_PACKAGE_RECOMMENDS "libssl3, libpsl5")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libmeridian-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Meridian network library: static libraries and headers\n URI, base64, authentication, an HTTP client with cookies, redirects and\n authentication retry, a TCP transport, SOCKS and TLS. With a CMake package\n (Meridian::net) and a pkg-config file (meridian).")
 # The TLS headers need OpenSSL's headers; the libraries are loaded at run time.
-set(dev_depends "libssl-dev")
-if(MERIDIAN_WITH_LIBPSL)
-  string(PREPEND dev_depends "libpsl-dev, ")
-endif()
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${dev_depends}")
-set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "libssl3")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libssl-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "libssl3, libpsl5")
 
 set(CPACK_DEBIAN_LAUNCHER_PACKAGE_NAME meridian)
 set(CPACK_COMPONENT_LAUNCHER_DESCRIPTION "Start-up launcher of the Meridian scripture reader")

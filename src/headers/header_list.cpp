@@ -35,20 +35,32 @@ std::string NeutraliseLineBreaks(std::string_view text) {
 
 bool TNetHeaderList::IsContinuationLine(std::string_view line) { return !line.empty() && IsBlank(line[0]); }
 
+std::string_view TNetHeaderList::LineName(int32_t index) const {
+  const std::string& line = Strings(index);
+  std::string_view separator = name_separator_;
+  while (!separator.empty() && static_cast<unsigned char>(separator.back()) <= ' ') separator.remove_suffix(1);
+  const size_t at = rtl::FirstOccurrence(separator, line);
+  return at == 0 ? std::string_view() : std::string_view(line).substr(0, at - 1);
+}
+
+bool TNetHeaderList::NameIs(int32_t index, std::string_view name) const {
+  // The cheap test first: most lines differ in their first letters.
+  const std::string& line = Strings(index);
+  return line.size() >= name.size() && rtl::SameText(std::string_view(line).substr(0, name.size()), name) &&
+         LineName(index).size() == name.size();
+}
+
 std::string TNetHeaderList::NameAt(int32_t index) const {
   if (index < 0 || index >= Count()) return {};
-  const std::string& line = Strings(index);
-  const size_t at = rtl::FirstOccurrence(rtl::TrimRight(name_separator_), line);
-  if (at == 0) return {};
-  std::string name = line.substr(0, at - 1);
-  return match_case_ ? name : rtl::UpperCase(name);
+  const std::string_view name = LineName(index);
+  return match_case_ ? std::string(name) : rtl::UpperCase(name);
 }
 
 std::string TNetHeaderList::ValueAt(int32_t index) const {
   if (index < 0 || index >= Count()) return {};
   const std::string& line = Strings(index);
   // The value starts one byte past the name's end, behind the ":".
-  const size_t start = NameAt(index).size() + 1;
+  const size_t start = LineName(index).size() + 1;
   std::string value = start < line.size() ? line.substr(start) : std::string();
   if (join_continuations_) {
     // Joining trims both sides of each piece; leading blanks of the whole are
@@ -64,7 +76,7 @@ std::string TNetHeaderList::ValueAt(int32_t index) const {
 
 int32_t TNetHeaderList::FindName(std::string_view name) const {
   for (int32_t i = 0; i < Count(); ++i) {
-    if (rtl::SameText(NameAt(i), name)) return i;
+    if (NameIs(i, name)) return i;
   }
   return -1;
 }
@@ -91,7 +103,7 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
 void TNetHeaderList::CollectValues(std::string_view name, rtl::TStringList* dest) const {
   if (dest == nullptr) return;
   for (int32_t i = 0; i < Count(); ++i) {
-    if (rtl::SameText(NameAt(i), name)) dest->Add(ValueAt(i));
+    if (NameIs(i, name)) dest->Add(ValueAt(i));
   }
 }
 

@@ -70,6 +70,11 @@ class TNetHeaderList : public rtl::TStringList {
   static bool IsContinuationLine(std::string_view line);
 
  private:
+  // The name of the line at `index` as it stands in the line (letter case
+  // kept), a view into the line.
+  std::string_view LineName(int32_t index) const;
+  // Whether the line at `index` is named `name`, letter case ignored.
+  bool NameIs(int32_t index, std::string_view name) const;
   void DropContinuations(int32_t index);
   void WriteFolded(int32_t index, std::string_view text);
 

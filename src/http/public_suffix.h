@@ -8,8 +8,8 @@
 namespace meridian::net {
 
 // Whether `domain` (letter case ignored, one leading "." allowed) is a public
-// suffix. Uses the public suffix list when the build has it, and otherwise
-// DomainHasNoInnerDot.
+// suffix. Uses the public suffix list when the build has it and the library
+// can be loaded (on the first call), and otherwise DomainHasNoInnerDot.
 bool IsPublicSuffix(std::string_view domain);
 
 // Whether IsPublicSuffix consults the public suffix list: the build has it

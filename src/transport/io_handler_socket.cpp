@@ -100,7 +100,7 @@ void TNetIOHandlerSocket::ConnectClient(const std::string& host, int32_t port, c
   // during the lookup ends the connect once it returns.
   const TNetDeadline& deadline = Deadline();
   if (deadline.Passed()) throw ENetConnectTimeout();
-  if (TNetStack::AddressFamily(address) == kAfUnspec) DoStatus(hsResolving, {address});
+  if (TNetStack::AddressFamily(TNetStack::WithoutBrackets(address)) == kAfUnspec) DoStatus(hsResolving, {address});
   std::vector<TNetAddress> peers = GStack->ResolveHostAddresses(address, ip_version_);
   if (!bound_ip.empty()) {
     std::erase_if(peers, [&](const TNetAddress& peer) { return peer.family != bound_family; });

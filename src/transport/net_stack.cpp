@@ -117,7 +117,14 @@ std::string TNetStack::ResolveHost(const std::string& host) {
   return WSGetHostByName(host);
 }
 
-std::vector<TNetAddress> TNetStack::ResolveHostAddresses(const std::string& host, TNetIPVersion version) {
+std::string TNetStack::WithoutBrackets(const std::string& host) {
+  if (host.size() < 2 || host.front() != '[' || host.back() != ']') return host;
+  std::string inner = host.substr(1, host.size() - 2);
+  return IsIPv6(inner) ? inner : host;
+}
+
+std::vector<TNetAddress> TNetStack::ResolveHostAddresses(const std::string& given, TNetIPVersion version) {
+  const std::string host = WithoutBrackets(given);
   const bool v4 = version != ivIPv6;
   const bool v6 = version != ivIPv4;
   if (rtl::SameText(host, "LOCALHOST")) {
@@ -153,10 +160,11 @@ bool TNetStack::TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& addre
   if (text.size() < 2 || text.size() > kMaxLength) return false;
   std::array<uint16_t, 8> groups{};
   size_t count = 0;
-  size_t elided_at = groups.size();  // where "::" stands; none yet
+  bool elided = false;
+  size_t elided_at = 0;  // where "::" stands, when it does
   size_t i = 0;
   if (text.starts_with("::")) {
-    elided_at = 0;
+    elided = true;
     i = 2;
   } else if (text.front() == ':') {
     return false;
@@ -190,14 +198,14 @@ bool TNetStack::TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& addre
     if (text[end] != ':') return false;
     i = end + 1;
     if (i < text.size() && text[i] == ':') {
-      if (elided_at != groups.size()) return false;
+      if (elided) return false;
+      elided = true;
       elided_at = count;
       ++i;
     } else if (i == text.size()) {
       return false;  // a single trailing ":"
     }
   }
-  const bool elided = elided_at != groups.size();
   if (elided ? count > 7 : count != 8) return false;
   // The groups after "::" move to the end; the elided ones are zero.
   std::array<uint16_t, 8> full{};

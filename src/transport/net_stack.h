@@ -155,7 +155,8 @@ class TNetStack {
   // WSGetHostByName (and raises as it does).
   std::string ResolveHost(const std::string& host);
   // Every address a connect to `host` may try, in order, of the families
-  // `version` allows: a dotted or IPv6 address itself, without a lookup (an
+  // `version` allows: a dotted or IPv6 address (bare or in brackets) itself,
+  // without a lookup (an
   // address of a family not allowed raises ENetSocketError 10047); "localhost"
   // in any letter case, without a lookup, 127.0.0.1 then ::1; any other name
   // through one WSGetHostAddresses (and raises as it does).
@@ -170,6 +171,9 @@ class TNetStack {
   // The sixteen bytes of an IPv6 address text (as IsIPv6 takes it); false,
   // with `address` undefined, for any other text.
   static bool TranslateStringToTIn6Addr(std::string_view text, TIn6Addr& address);
+  // The address inside "[" "]" when `host` is an IPv6 address in brackets
+  // (as a URL writes it), else `host` itself.
+  static std::string WithoutBrackets(const std::string& host);
   // kAfInet for a dotted address, kAfInet6 for an IPv6 one, else kAfUnspec.
   static int32_t AddressFamily(std::string_view text);
   std::string LocalAddress() { return WSGetLocalAddress(); }

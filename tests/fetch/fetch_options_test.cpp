@@ -41,6 +41,10 @@ TEST(ParseFetchOptions, RefusesUnusableCommandLines) {
     EXPECT_THROW(ParseFetchOptions(args), EFetchUsage) << args[0];
   }
   EXPECT_TRUE(ParseFetchOptions({"--version"}).version);
+  // -4 and -6: the last one counts.
+  EXPECT_EQ(0, ParseFetchOptions({"http://h/"}).ip_version);
+  EXPECT_EQ(4, ParseFetchOptions({"-6", "--ipv4", "http://h/"}).ip_version);
+  EXPECT_EQ(6, ParseFetchOptions({"-s4L6", "http://h/"}).ip_version);
   EXPECT_TRUE(ParseFetchOptions({"-h"}).help);
 }
 
@@ -57,6 +61,8 @@ TEST(ParseFetchOptions, ReadsSocksProxiesWithTheirDefaultPortAndTheLastProxyWins
       {{"--socks5-hostname", "proxy.test:65535"}, fsSocks5Hostname, "proxy.test", 65535, ""},
       {{"-x", "http://p:8080", "--socks5-hostname", "proxy.test"}, fsSocks5Hostname, "proxy.test", 1080, ""},
       {{"--socks4", "proxy.test", "-x", "http://p:8080"}, fsNone, "proxy.test", 1080, "http://p:8080"},
+      {{"--socks5-hostname", "[::1]:1081"}, fsSocks5Hostname, "::1", 1081, ""},
+      {{"--socks5-hostname", "[2001:db8::1]"}, fsSocks5Hostname, "2001:db8::1", 1080, ""},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
@@ -77,6 +83,10 @@ TEST(ParseFetchOptions, ReadsSocksProxiesWithTheirDefaultPortAndTheLastProxyWins
       {"--socks5-hostname", "proxy.test:80x", "http://h/"},
       {"--socks5-hostname", "socks5h://proxy.test", "http://h/"},
       {"--socks5-hostname"},
+      {"--socks5-hostname", "[::1]x", "http://h/"},
+      {"--socks5-hostname", "[]:80", "http://h/"},
+      {"--socks5-hostname", "[a/b]:80", "http://h/"},
+      {"--socks5-hostname", "::1", "http://h/"},
   };
   for (const auto& args : refused) {
     EXPECT_THROW(ParseFetchOptions(args), EFetchUsage) << args[1 % args.size()];

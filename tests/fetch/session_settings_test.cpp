@@ -27,6 +27,7 @@ TEST(ApplyProxyOption, ReadsHostPortAndUserInfo) {
       {"HTTP://u:p:q@proxy.test:1", "proxy.test", 1, "u", "p:q"},
       {"a@b@proxy.test:65535", "proxy.test", 65535, "a@b", ""},
       {"[::1]:3128", "[::1]", 3128, "", ""},
+      {"http://u@[fe80::1]", "[fe80::1]", 1080, "u", ""},
   };
   for (const Case& c : cases) {
     net::TNetProxyConnectionInfo params;
@@ -50,6 +51,8 @@ TEST(ApplyProxyOption, RefusesOtherSchemesEmptyHostsAndBadPorts) {
       {"proxy.test:123456", fxMalformedURL},          {"proxy.test:8o", fxMalformedURL},
       {"proxy.test:", fxMalformedURL},                {"http://", fxMalformedURL},
       {"user@:80", fxMalformedURL},
+      {"[::1]x", fxMalformedURL},                     {"[::1]:", fxMalformedURL},
+      {"[]:80", fxMalformedURL},
   };
   for (const Case& c : cases) {
     net::TNetProxyConnectionInfo params;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "rtl/text.h"
 #include "support/code_page_scope.h"
 
 namespace meridian::net {
@@ -61,6 +62,27 @@ TEST(TNetHeaderList, LooksUpNamesWithoutRegardToCase) {
   EXPECT_EQ(-1, list.FindName("Host"));
   EXPECT_EQ("", list.GetValue("Host"));
   EXPECT_EQ(0, list.FindName("host "));
+}
+
+// A lookup finds the first line whose NameAt matches, for any kind of line.
+TEST(TNetHeaderList, LookupAgreesWithNameAt) {
+  const std::vector<std::string> lines = {"Host : x", "", "no colon", ":", "Host: y", "HOST:z", "Ho: st",
+                                          "Hostname: n", " folded", "X-A:b: c", "x-a: d"};
+  const std::string names[] = {"", "host", "Host ", "ho", "hostname", "x-a", "X-A:B", "no colon", "h"};
+  TNetHeaderList list;
+  Fill(list, lines);
+  for (const std::string& name : names) {
+    int32_t expected = -1;
+    for (int32_t i = 0; i < list.Count() && expected < 0; ++i) {
+      if (rtl::SameText(list.NameAt(i), name)) expected = i;
+    }
+    EXPECT_EQ(expected, list.FindName(name)) << "'" << name << "'";
+    rtl::TStringList collected;
+    list.CollectValues(name, &collected);
+    int32_t count = 0;
+    for (int32_t i = 0; i < list.Count(); ++i) count += rtl::SameText(list.NameAt(i), name) ? 1 : 0;
+    EXPECT_EQ(count, collected.Count()) << "'" << name << "'";
+  }
 }
 
 TEST(TNetHeaderList, JoinsContinuationLines) {

@@ -835,6 +835,45 @@ TEST(TNetHTTP, ProxyRouteSendsAbsoluteTargetsAndMatchesCookieDomainsStrictly) {
   EXPECT_TRUE(HasHeader(requests[3], "Host: node.area.test:8080"));
 }
 
+TEST(TNetHTTP, IPv6TargetsGoInBracketsAndKeepTheirCookies) {
+  LoopbackServer proxy([](const testing::ReceivedRequest& request, size_t) {
+    if (RequestLine(request).find("/login ") != std::string::npos) return Ok("in", "Set-Cookie: SID=six\r\n");
+    if (RequestLine(request).find("/moved ") != std::string::npos) {
+      return Reply{"HTTP/1.0 302 Found\r\nLocation: //[::1]:8080/there\r\nContent-Length: 0\r\n\r\n"};
+    }
+    return Ok("page");
+  });
+  TNetHTTP http;
+  http.ProxyParams().SetProxyServer("127.0.0.1");
+  http.ProxyParams().SetProxyPort(proxy.Port());
+  http.SetProtocolVersion(pv1_0);
+  http.SetHandleRedirects(true);
+  http.Get("http://[::1]/login");
+  http.Get("http://[::1]:8080/y");
+  http.Get("http://[::2]/z");
+  http.Get("http://[2001:db8::1]:81/moved");
+
+  const struct {
+    const char* line;
+    const char* host;
+    bool cookie;
+  } expected[] = {
+      {"GET http://[::1]:80/login HTTP/1.0", "Host: [::1]", false},
+      {"GET http://[::1]:8080/y HTTP/1.0", "Host: [::1]:8080", true},
+      {"GET http://[::2]:80/z HTTP/1.0", "Host: [::2]", false},
+      {"GET http://[2001:db8::1]:81/moved HTTP/1.0", "Host: [2001:db8::1]:81", false},
+      {"GET http://[::1]:8080/there HTTP/1.0", "Host: [::1]:8080", true},
+  };
+  auto requests = proxy.Requests();
+  ASSERT_EQ(std::size(expected), requests.size());
+  for (size_t i = 0; i < requests.size(); ++i) {
+    SCOPED_TRACE(expected[i].line);
+    EXPECT_EQ(expected[i].line, RequestLine(requests[i]));
+    EXPECT_TRUE(HasHeader(requests[i], expected[i].host));
+    EXPECT_EQ(expected[i].cookie, HasHeader(requests[i], "Cookie: SID=six"));
+  }
+}
+
 // A client whose I/O handler pretends to speak TLS: the CONNECT request and
 // the tunnel's answer can be watched in plain text.
 class PlainTunnelHTTP : public TNetHTTP {
@@ -866,6 +905,18 @@ TEST(TNetHTTP, TunnelThroughProxySendsConnectFirst) {
   EXPECT_EQ("GET /x HTTP/1.1", RequestLine(requests[1]));
   EXPECT_EQ(1, requests[1].connection);
   EXPECT_EQ((std::vector<bool>{true, false}), http.pass_through);
+
+  // An IPv6 target: brackets in the CONNECT target and the Host header.
+  LoopbackServer six_proxy({{"\r\n"}, Ok("six")});
+  PlainTunnelHTTP six;
+  six.ProxyParams().SetProxyServer("127.0.0.1");
+  six.ProxyParams().SetProxyPort(six_proxy.Port());
+  EXPECT_EQ("six", six.Get("https://[fe80::1]:8443/x"));
+  requests = six_proxy.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("CONNECT [fe80::1]:8443 HTTP/1.1", RequestLine(requests[0]));
+  EXPECT_TRUE(HasHeader(requests[0], "Host: [fe80::1]:8443"));
+  EXPECT_TRUE(HasHeader(requests[1], "Host: [fe80::1]:8443"));
 }
 
 TEST(TNetHTTP, TunnelRefusedByTheProxyRaises) {

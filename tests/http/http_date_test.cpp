@@ -56,6 +56,56 @@ TEST(HttpDate, ParsesEveryLayoutAndLeavesTheZone) {
   }
 }
 
+// The everyday layout has a quick reader of its own; across the calendar it
+// must agree with the general one, which reads the same moment written in
+// the asctime layout, and decline whatever is not exactly that layout.
+TEST(HttpDate, TheEverydayLayoutReadsAsTheGeneralReaderDoes) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  uint32_t seed = 20261209;
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const int year = 1600 + static_cast<int>(next(600));
+    const int month = 1 + static_cast<int>(next(12));
+    const int day = 1 + static_cast<int>(next(31));
+    const int hour = static_cast<int>(next(25)), minute = static_cast<int>(next(61)),
+              second = static_cast<int>(next(61));
+    const char* weekday = kDays[next(7)];
+    std::string fixdate = rtl::Format("%s, %02d %s %04d %02d:%02d:%02d GMT", weekday, day, kMonths[month - 1], year,
+                                      hour, minute, second);
+    std::string asctime = rtl::Format("%s %s %2d %02d:%02d:%02d %04d", weekday, kMonths[month - 1], day, hour,
+                                      minute, second, year);
+    const std::string shown = fixdate;
+    const rtl::TDateTime read = ParseHttpDate(fixdate);
+    EXPECT_EQ(Show(ParseHttpDate(asctime)), Show(read)) << shown;
+    if (read != 0) {
+      EXPECT_EQ("GMT", fixdate) << shown;
+    }
+  }
+  // Near misses go to the general reader and come out as it reads them.
+  const struct {
+    const char* text;
+    const char* date;
+  } near[] = {
+      {"Sun, 06 Nov 1994 08:49:37 gmt", "1994-11-06 08:49:37"},
+      {"Sun, 06 NOV 1994 08:49:37 GMT", "1994-11-06 08:49:37"},
+      {"Sun, 6  Nov 1994 08:49:37 GMT", "1994-11-06 08:49:37"},
+      {"Sun, 06 Nov 0094 08:49:37 GMT", "1994-11-06 08:49:37"},
+      {"Sun, 06 Nov 1994 08:49:3x GMT", "1994-11-06 08:49:00"},
+      {"Sun, 0x Nov 1994 08:49:37 GMT", "1994-11-01 08:49:37"},
+      {"Sun, 31 Apr 1994 08:49:37 GMT", "none"},
+      {"Sun, 06 Nov 1994 08:60:37 GMT", "none"},
+  };
+  for (const auto& c : near) {
+    std::string text = c.text;
+    EXPECT_EQ(c.date, Show(ParseHttpDate(text))) << c.text;
+  }
+}
+
 TEST(HttpDate, ConvertsToLocalTime) {
   ZoneScope zone(kNineEast);
   struct Case {

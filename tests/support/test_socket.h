@@ -47,4 +47,10 @@ bool SocketPair(TestSocket& a, TestSocket& b);
 // (Linux, and Wine over it) rather than being refused at once (Windows).
 bool FullAcceptQueueLeavesConnectWaiting();
 
+// The process's open descriptors and its threads, for leak checks. On
+// Windows (under Wine the counts include the emulator's own, which come and
+// go) both are 0: the checks pass there without checking.
+size_t OpenDescriptorCount();
+size_t ThreadCount();
+
 }  // namespace meridian::net::testing

@@ -50,6 +50,12 @@ LoopbackServer::LoopbackServer(std::function<void(Peer&)> script, int32_t backlo
   listener_.AllocateSocket(kSockStream, kIpProtoIp, TNetStack::AddressFamily(ip));
   listener_.SetIP(ip);
   listener_.SetPort(port);
+  if (port != 0) {
+    // A port given again by the test may still hold the last connection's
+    // closing state.
+    const int32_t on = 1;
+    listener_.SetSockOpt(kSolSocket, kSoReuseAddr, &on, sizeof on);
+  }
   listener_.Bind();
   listener_.Listen(backlog);
   if (!script) return;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_socket.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -77,13 +79,10 @@ class LoopbackServer {
   std::thread thread_;
 };
 
-inline size_t CountEntries(const char* folder) {
-  size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
-  return n;
-}
-inline size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
-inline size_t Threads() { return CountEntries("/proc/self/task"); }
+// The process's open descriptors and threads (0 where the platform offers
+// no exact count: see test_socket.h).
+inline size_t OpenDescriptors() { return OpenDescriptorCount(); }
+inline size_t Threads() { return ThreadCount(); }
 
 // A fixture whose tests must leave as many descriptors and threads open as
 // they found.

@@ -116,7 +116,9 @@ TEST(TNetStack, ResolveHostAddressesLooksUpOnlyNamesOfTheAllowedFamilies) {
       {"example.test", ivIPv4, answer, "example.test/2"},
       {"example.test", ivIPv6, answer, "example.test/23"},
       {"1.2.3", ivAny, answer, "1.2.3/0"},
-      {"[::1]", ivAny, answer, "[::1]/0"},
+      {"[::1]", ivAny, {{kAfInet6, "::1"}}, ""},
+      {"[1.2.3.4]", ivAny, answer, "[1.2.3.4]/0"},
+      {"[host]", ivAny, answer, "[host]/0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.host + " " + std::to_string(c.version));

@@ -357,7 +357,10 @@ std::vector<std::string> ConnectStatuses(TNetTCPClient& client, const std::strin
   } catch (const ENetException& e) {
     texts.push_back(e.Message());
   }
+  // The handler the client made has a copy of the handler of events.
   client.OnStatus = nullptr;
+  if (client.Socket() != nullptr) client.Socket()->OnStatus = nullptr;
+  if (!client.Connected()) client.Disconnect();
   return texts;
 }
 

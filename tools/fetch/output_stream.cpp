@@ -1,6 +1,8 @@
 // Write-through output stream of meridian-fetch.
 #include "output_stream.h"
 
+#include <cstring>
+
 #include "fetch_errors.h"
 #include "rtl/exceptions.h"
 
@@ -10,7 +12,8 @@ namespace {
 // Small pieces (heads, short bodies) collect up to this size; a piece of at
 // least kDirectWriteSize goes out in one write of its own, straight from the
 // receive buffer, so body bytes of a large transfer are never copied here.
-constexpr size_t kOutputBufferSize = 256 * 1024;
+// Small enough to come from the heap rather than a mapping of its own.
+constexpr size_t kOutputBufferSize = 64 * 1024;
 constexpr size_t kDirectWriteSize = 16 * 1024;
 }  // namespace
 
@@ -19,14 +22,12 @@ constexpr size_t kDirectWriteSize = 16 * 1024;
 TFetchOutputStream::TFetchOutputStream() : file_(stdout), owns_file_(false) {
   std::fflush(file_);
   std::setvbuf(file_, nullptr, _IONBF, 0);
-  buffer_.reserve(kOutputBufferSize);
 }
 
 TFetchOutputStream::TFetchOutputStream(const std::string& file_name)
     : file_(std::fopen(file_name.c_str(), "wb")), owns_file_(true) {
   if (file_ == nullptr) throw EFetchError(fxWriteError, "Failed to open the file " + file_name + " for writing");
   std::setvbuf(file_, nullptr, _IONBF, 0);
-  buffer_.reserve(kOutputBufferSize);
 }
 
 TFetchOutputStream::~TFetchOutputStream() {
@@ -67,22 +68,22 @@ void TFetchOutputStream::WriteText(std::string_view text) { Put(text.data(), tex
 void TFetchOutputStream::Put(const void* bytes, size_t count) {
   // A large piece goes out on its own, but only after the bytes before it.
   const bool large = count >= kDirectWriteSize;
-  if (large || buffer_.size() + count > kOutputBufferSize) Flush();
+  if (large || buffered_ + count > kOutputBufferSize) Flush();
   if (large) {
     WriteThrough(bytes, count);
     return;
   }
-  const auto* first = static_cast<const char*>(bytes);
-  buffer_.insert(buffer_.end(), first, first + count);
+  if (buffer_ == nullptr) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
+  std::memcpy(buffer_.get() + buffered_, bytes, count);
+  buffered_ += count;
 }
 
 void TFetchOutputStream::Flush() {
-  if (buffer_.empty()) return;
+  if (buffered_ == 0) return;
   // Emptied first: a failed write is reported once, not on every later call.
-  std::vector<char> pending;
-  pending.swap(buffer_);
-  buffer_.reserve(kOutputBufferSize);
-  WriteThrough(pending.data(), pending.size());
+  const size_t pending = buffered_;
+  buffered_ = 0;
+  WriteThrough(buffer_.get(), pending);
 }
 
 void TFetchOutputStream::WriteThrough(const void* bytes, size_t count) {

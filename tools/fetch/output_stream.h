@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "rtl/streams.h"
 
@@ -61,7 +61,9 @@ class TFetchOutputStream : public rtl::TStream {
 
   std::FILE* file_;
   bool owns_file_;
-  std::vector<char> buffer_;
+  // Allocated on the first small piece; buffered_ bytes of it are pending.
+  std::unique_ptr<char[]> buffer_;
+  size_t buffered_ = 0;
   bool armed_ = false;
   int64_t size_ = 0;
   int64_t body_bytes_ = 0;

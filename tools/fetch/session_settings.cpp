@@ -60,8 +60,7 @@ void ApplyProxyOption(const std::string& option, net::TNetProxyConnectionInfo& p
     port = std::stoi(port_text);
     proxy.erase(colon);
   }
-  if (close != std::string::npos) proxy = proxy.substr(1, close - 1);
-  if (proxy.empty()) throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
+  if (proxy.empty() || proxy == "[]") throw EFetchError(fxMalformedURL, "Unsupported proxy syntax in \"" + option + "\"");
   params.SetProxyServer(proxy);
   params.SetProxyPort(port);
 }

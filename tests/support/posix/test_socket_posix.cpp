@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <vector>
 
 #include "support/test_socket.h"
@@ -84,5 +85,18 @@ int WaitReadable(std::initializer_list<TestSocket> sockets, int timeout_ms) {
 }
 
 bool FullAcceptQueueLeavesConnectWaiting() { return true; }
+
+namespace {
+
+size_t CountEntries(const char* folder) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+}  // namespace
+
+size_t OpenDescriptorCount() { return CountEntries("/proc/self/fd"); }
+size_t ThreadCount() { return CountEntries("/proc/self/task"); }
 
 }  // namespace meridian::net::testing

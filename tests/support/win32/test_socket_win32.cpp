@@ -124,4 +124,7 @@ bool FullAcceptQueueLeavesConnectWaiting() {
   return waiting;
 }
 
+size_t OpenDescriptorCount() { return 0; }
+size_t ThreadCount() { return 0; }
+
 }  // namespace meridian::net::testing

@@ -347,6 +347,38 @@ TEST_F(TNetSocksInfoTest, Socks5FailuresRaiseTheirExceptions) {
   }
 }
 
+TEST_F(TNetSocksInfoTest, Socks5CarriesAnIPv6TargetAsItsSixteenBytes) {
+  const std::string reply = Bytes({5, 0, 0, 1, 10, 0, 0, 1, 0x1f, 0x90});
+  const struct {
+    std::string host;
+    std::string request;
+  } cases[] = {
+      {"::1", Bytes({5, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80})},
+      {"2001:DB8::a:1", Bytes({5, 1, 0, 4, 0x20, 1, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0a, 0, 1, 0, 80})},
+      // Names and dotted addresses still go by name.
+      {"10.0.0.1", Bytes({5, 1, 0, 3, 8}) + "10.0.0.1" + Bytes({0, 80})},
+      {"[::1]", Bytes({5, 1, 0, 3, 5}) + "[::1]" + Bytes({0, 80})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    std::string request;
+    {
+      LoopbackServer proxy([&](Peer& peer) {
+        peer.Receive(3);
+        peer.Send(Bytes({5, 0}));
+        request = peer.Receive(c.request.size());
+        peer.Send(reply + kTunnelLine);
+        peer.ReceiveAll();
+      });
+      ProxiedClient proxied(svSocks5, proxy.Port());
+      proxied.Connect(c.host, 80);
+      EXPECT_EQ("through the tunnel", proxied.client.ReadLn());
+      proxied.client.Disconnect();
+    }
+    EXPECT_EQ(c.request, request);
+  }
+}
+
 TEST_F(TNetSocksInfoTest, TextsTheRequestCannotCarryAreRefusedBeforeSending) {
   struct Case {
     TSocksVersion version;
@@ -365,6 +397,9 @@ TEST_F(TNetSocksInfoTest, TextsTheRequestCannotCarryAreRefusedBeforeSending) {
       // SOCKS 4 ends each text with a zero byte: one inside would cut it short.
       {svSocks4, std::string("fr\0ed", 5), "", "127.0.0.1", "User name contains a zero byte."},
       {svSocks4A, "", "", std::string("host\0.test", 10), "Host name contains a zero byte."},
+      // The SOCKS 4 request has room for an IPv4 address only.
+      {svSocks4, "", "", "::1", "SOCKS 4 cannot reach the IPv6 address ::1."},
+      {svSocks4, "fred", "", "2001:db8::1:2", "SOCKS 4 cannot reach the IPv6 address 2001:db8::1:2."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
