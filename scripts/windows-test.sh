@@ -55,10 +55,6 @@ trap cleanup EXIT
 # The first program of a new prefix sets it up; without this the first
 # test discovery would hang until its time-out.
 "$wine64" cmd /c exit 0 >/dev/null 2>&1 || true
-# Windows that programs make (the launcher's component object services make
-# a hidden one) go to Wine's null display driver: without a display, each
-# such start would otherwise wait seconds for one.
-"$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 echo "windows-test: Wine ready after $((SECONDS - started)) s"
 
 ctest --test-dir "$build64" --no-tests=error --output-on-failure -j"$jobs" --timeout 300

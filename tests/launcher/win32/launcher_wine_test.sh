@@ -21,6 +21,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/meridian-wine-XXXXXX")
 server_pid=
 registry_set=
 cleanup() {
+  set +e
   [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   [[ -n $registry_set ]] && "$wine" reg delete 'HKLM\Software\Borland\Database Engine' /f >/dev/null 2>&1
   rm -rf "$scratch"
