@@ -1,5 +1,6 @@
 #include "headers/header_list.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "rtl/text.h"
@@ -18,36 +19,45 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // A bare CR or LF in a value would end the header line on the wire and let
 // the value inject lines of its own; only CR LF followed by a blank (a fold)
 // is kept.
-std::string NeutraliseLineBreaks(std::string_view text) {
-  std::string out(text);
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i] != '\r' && out[i] != '\n') continue;
-    if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' && IsBlank(out[i + 2])) {
+void NeutraliseLineBreaks(std::string& text) {
+  size_t i = std::min(text.find('\r'), text.find('\n'));
+  for (; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    if (text[i] == '\r' && i + 2 < text.size() && text[i + 1] == '\n' && IsBlank(text[i + 2])) {
       i += 2;
       continue;
     }
-    out[i] = ' ';
+    text[i] = ' ';
   }
-  return out;
 }
 
 }  // namespace
 
 bool TNetHeaderList::IsContinuationLine(std::string_view line) { return !line.empty() && IsBlank(line[0]); }
 
-std::string_view TNetHeaderList::LineName(int32_t index) const {
-  const std::string& line = Strings(index);
+std::string_view TNetHeaderList::NameEnd() const {
   std::string_view separator = name_separator_;
   while (!separator.empty() && static_cast<unsigned char>(separator.back()) <= ' ') separator.remove_suffix(1);
-  const size_t at = rtl::FirstOccurrence(separator, line);
+  return separator;
+}
+
+std::string_view TNetHeaderList::LineName(int32_t index) const {
+  const std::string& line = Strings(index);
+  const size_t at = rtl::FirstOccurrence(NameEnd(), line);
   return at == 0 ? std::string_view() : std::string_view(line).substr(0, at - 1);
 }
 
-bool TNetHeaderList::NameIs(int32_t index, std::string_view name) const {
-  // The cheap test first: most lines differ in their first letters.
-  const std::string& line = Strings(index);
-  return line.size() >= name.size() && rtl::SameText(std::string_view(line).substr(0, name.size()), name) &&
-         LineName(index).size() == name.size();
+bool TNetHeaderList::NameIs(std::string_view line, std::string_view name, std::string_view end) {
+  // The cheap test first: the separator must follow right behind the name,
+  // which rules out nearly every other line before any letter is compared.
+  // The name ends at the separator's first occurrence, so none may come
+  // earlier.
+  // A line without the separator has an empty name.
+  if (name.empty()) return rtl::FirstOccurrence(end, line) <= 1;
+  const size_t named = name.size() + end.size();
+  return line.size() >= named && line.substr(name.size(), end.size()) == end &&
+         rtl::SameText(line.substr(0, name.size()), name) &&
+         rtl::FirstOccurrence(end, line.substr(0, named)) == name.size() + 1;
 }
 
 std::string TNetHeaderList::NameAt(int32_t index) const {
@@ -58,27 +68,47 @@ std::string TNetHeaderList::NameAt(int32_t index) const {
 
 std::string TNetHeaderList::ValueAt(int32_t index) const {
   if (index < 0 || index >= Count()) return {};
-  const std::string& line = Strings(index);
+  const std::string_view line = Strings(index);
   // The value starts one byte past the name's end, behind the ":".
   const size_t start = LineName(index).size() + 1;
-  std::string value = start < line.size() ? line.substr(start) : std::string();
-  if (join_continuations_) {
-    // Joining trims both sides of each piece; leading blanks of the whole are
-    // trimmed once at the end, so trailing ones are all that need going here.
-    for (int32_t i = index + 1; i < Count() && IsContinuationLine(Strings(i)); ++i) {
-      while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.pop_back();
-      value += ' ';
-      value += rtl::Trim(Strings(i));
-    }
+  const std::string_view first = start < line.size() ? line.substr(start) : std::string_view();
+  const bool continued = join_continuations_ && index + 1 < Count() && IsContinuationLine(Strings(index + 1));
+  if (!continued) return std::string(rtl::TrimmedView(first));
+  // Joining trims both sides of each piece; leading blanks of the whole are
+  // trimmed once at the end, so trailing ones are all that need going here.
+  std::string value(first);
+  for (int32_t i = index + 1; i < Count() && IsContinuationLine(Strings(i)); ++i) {
+    while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.pop_back();
+    value += ' ';
+    value += rtl::TrimmedView(Strings(i));
   }
   return rtl::Trim(value);
 }
 
 int32_t TNetHeaderList::FindName(std::string_view name) const {
-  for (int32_t i = 0; i < Count(); ++i) {
-    if (NameIs(i, name)) return i;
+  const std::string_view end = NameEnd();
+  const std::vector<std::string>& lines = Lines();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (NameIs(lines[i], name, end)) return static_cast<int32_t>(i);
   }
   return -1;
+}
+
+void TNetHeaderList::FindNames(std::span<const std::string_view> names, std::span<int32_t> indexes) const {
+  std::fill(indexes.begin(), indexes.end(), -1);
+  const std::string_view end = NameEnd();
+  size_t missing = names.size();
+  const std::vector<std::string>& lines = Lines();
+  for (size_t i = 0; i < lines.size() && missing > 0; ++i) {
+    const size_t at = rtl::FirstOccurrence(end, lines[i]);
+    const std::string_view name(lines[i].data(), at == 0 ? 0 : at - 1);
+    for (size_t k = 0; k < names.size(); ++k) {
+      if (indexes[k] < 0 && names[k].size() == name.size() && rtl::SameText(name, names[k])) {
+        indexes[k] = static_cast<int32_t>(i);
+        --missing;
+      }
+    }
+  }
 }
 
 std::string TNetHeaderList::GetValue(std::string_view name) const { return ValueAt(FindName(name)); }
@@ -87,7 +117,10 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
   int32_t index = FindName(name);
   if (!value.empty()) {
     if (index < 0) index = Add(std::string());
-    std::string line = NeutraliseLineBreaks(std::string(name) + name_separator_ + std::string(value));
+    std::string line;
+    line.reserve(name.size() + name_separator_.size() + value.size());
+    line.append(name).append(name_separator_).append(value);
+    NeutraliseLineBreaks(line);
     if (fold_on_set_) {
       DropContinuations(index);
       WriteFolded(index, line);
@@ -102,8 +135,10 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
 
 void TNetHeaderList::CollectValues(std::string_view name, rtl::TStringList* dest) const {
   if (dest == nullptr) return;
-  for (int32_t i = 0; i < Count(); ++i) {
-    if (NameIs(i, name)) dest->Add(ValueAt(i));
+  const std::string_view end = NameEnd();
+  const std::vector<std::string>& lines = Lines();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (NameIs(lines[i], name, end)) dest->Add(ValueAt(static_cast<int32_t>(i)));
   }
 }
 
@@ -112,6 +147,11 @@ void TNetHeaderList::DropContinuations(int32_t index) {
 }
 
 void TNetHeaderList::WriteFolded(int32_t index, std::string_view text) {
+  // A text shorter than the fold width with no break of its own stays one line.
+  if (text.size() < static_cast<size_t>(std::max(fold_width_, 0)) && text.find('\r') == std::string_view::npos) {
+    SetStrings(index, rtl::TrimRight(text));
+    return;
+  }
   const std::string wrapped = rtl::WrapText(text, kFoldBreak, kFoldBreakChars, fold_width_);
   std::vector<std::string> pieces;
   size_t start = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,9 @@ class TNetHeaderList : public rtl::TStringList {
   // Index of the first line whose name equals `name` without regard to case;
   // -1 when there is none.
   int32_t FindName(std::string_view name) const;
+  // FindName for each of `names` (as many as `indexes`) in one pass over the
+  // lines: for parsers that read many names at once.
+  void FindNames(std::span<const std::string_view> names, std::span<int32_t> indexes) const;
   // The value of the first line named `name`; empty when there is none.
   std::string GetValue(std::string_view name) const;
   // Replaces the first line named `name` (and, when FoldOnSet, its
@@ -73,8 +77,11 @@ class TNetHeaderList : public rtl::TStringList {
   // The name of the line at `index` as it stands in the line (letter case
   // kept), a view into the line.
   std::string_view LineName(int32_t index) const;
-  // Whether the line at `index` is named `name`, letter case ignored.
-  bool NameIs(int32_t index, std::string_view name) const;
+  // The separator without its trailing blanks: what ends a line's name.
+  std::string_view NameEnd() const;
+  // Whether `line` is named `name`, letter case ignored, when `end` (see
+  // NameEnd) ends a name.
+  static bool NameIs(std::string_view line, std::string_view name, std::string_view end);
   void DropContinuations(int32_t index);
   void WriteFolded(int32_t index, std::string_view text);
 

@@ -27,7 +27,12 @@ namespace meridian::net {
 
 namespace {
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view text) {
+  return text.find('\r') != std::string_view::npos || text.find('\n') != std::string_view::npos;
+}
+
+// Room for a usual request head, so that composing it allocates once.
+constexpr size_t kHeadReserve = 512;
 
 // A raw CR or LF in anything that goes into the request line would let the
 // URL's author add header lines or whole requests of their own.
@@ -91,27 +96,28 @@ std::string Origin(const TNetURI& uri) {
   return rtl::LowerCase(uri.Protocol()) + "://" + TNetURI::AuthorityHost(rtl::LowerCase(uri.Host())) + ":" + uri.Port();
 }
 
-// The header lines as they go out: each with its continuation lines joined
-// on by a single blank, so that no header is sent folded; empty lines left
-// out.
-std::vector<std::string> UnfoldedLines(const TNetHeaderList& headers) {
-  std::vector<std::string> lines;
+// Appends the header lines to `head` as they go out: each with its
+// continuation lines joined on by a single blank, so that no header is sent
+// folded; empty lines left out. A line break left inside a line would end it
+// early and let its text inject lines of its own: ENetHTTPHeaderLineBreak.
+void AppendHeadLines(const TNetHeaderList& headers, std::string& head) {
+  bool open = false;  // a line is written but not yet ended
   for (const std::string& line : headers.Lines()) {
     if (line.empty()) continue;
+    std::string_view piece = line;
     if (TNetHeaderList::IsContinuationLine(line)) {
       // Not even the first line may start with a blank.
-      const std::string piece = rtl::Trim(line);
+      piece = rtl::TrimmedView(line);
       if (piece.empty()) continue;
-      if (lines.empty()) {
-        lines.push_back(piece);
-      } else {
-        lines.back().append(" ").append(piece);
-      }
-    } else {
-      lines.push_back(line);
+      if (open) head += ' ';
+    } else if (open) {
+      head += "\r\n";
     }
+    if (HasLineBreak(piece)) throw ENetHTTPHeaderLineBreak();
+    head += piece;
+    open = true;
   }
-  return lines;
+  if (open) head += "\r\n";
 }
 
 }  // namespace
@@ -581,26 +587,16 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
     headers.SetValue("Accept-Encoding", kDecodedCodings);
   }
 
-  const std::string request_line = std::string(HTTPMethodWord(request.Method())) + request.Target() +
-                                   " HTTP/" + HTTPProtocolVersionText(protocol_version_);
-  RejectLineBreaks(request_line);
-  const std::vector<std::string> lines = UnfoldedLines(headers);
-  for (const std::string& line : lines) {
-    if (HasLineBreak(line)) throw ENetHTTPHeaderLineBreak();
-  }
-
   // The head leaves in one piece.
-  OpenWriteBuffer();
-  try {
-    WriteLn(request_line);
-    for (const std::string& line : lines) WriteLn(line);
-    WriteLn();
-    CloseWriteBuffer();
-  } catch (...) {
-    ClearWriteBuffer();
-    CloseWriteBuffer();
-    throw;
-  }
+  std::string head;
+  head.reserve(kHeadReserve);
+  head.append(HTTPMethodWord(request.Method())).append(request.Target());
+  head.append(" HTTP/").append(HTTPProtocolVersionText(protocol_version_));
+  RejectLineBreaks(head);
+  head += "\r\n";
+  AppendHeadLines(headers, head);
+  head += "\r\n";
+  Write(head);
 }
 
 void TNetCustomHTTP::ReadResponseHead(TNetHTTPResponse& response, bool* answered) {

@@ -1,5 +1,7 @@
 #include "http/response_header_info.h"
 
+#include <array>
+
 #include "http/header_values.h"
 #include "rtl/text.h"
 
@@ -29,25 +31,31 @@ void TNetResponseHeaderInfo::Clear() {
 }
 
 void TNetResponseHeaderInfo::ParseHeaders() {
+  enum : size_t { kLocation, kServer, kProxyConnection, kRange, kWWWAuthenticate, kProxyAuthenticate, kCount };
+  static constexpr std::array<std::string_view, kCount> kNames = {
+      "Location", "Server", "Proxy-Connection", "Content-Range", "WWW-Authenticate", "Proxy-Authenticate"};
   const TNetHeaderList& wire = WireHeaders();
-  location_ = wire.GetValue("Location");
-  server_ = wire.GetValue("Server");
-  proxy_connection_ = wire.GetValue("Proxy-Connection");
+  std::array<int32_t, kCount> at{};
+  wire.FindNames(kNames, at);
+  location_ = wire.ValueAt(at[kLocation]);
+  server_ = wire.ValueAt(at[kServer]);
+  proxy_connection_ = wire.ValueAt(at[kProxyConnection]);
 
   // 'bytes 0-499/1000': the unit, the first and the last byte, the length. A
   // 416 answer carries 'bytes */1000'; its bounds read as 0 so that the status
   // is what the caller sees.
-  std::string range = wire.GetValue("Content-Range");
+  std::string range = wire.ValueAt(at[kRange]);
   if (!range.empty()) {
     rtl::Fetch(range, " ");
     SetContentRangeStart(RangeBound(rtl::Fetch(range, "-")));
     SetContentRangeEnd(RangeBound(rtl::Fetch(range, "/")));
   }
 
+  // Every challenge counts, not only the first.
   www_authenticate_->Clear();
-  wire.CollectValues("WWW-Authenticate", www_authenticate_.get());
+  if (at[kWWWAuthenticate] >= 0) wire.CollectValues("WWW-Authenticate", www_authenticate_.get());
   proxy_authenticate_->Clear();
-  wire.CollectValues("Proxy-Authenticate", proxy_authenticate_.get());
+  if (at[kProxyAuthenticate] >= 0) wire.CollectValues("Proxy-Authenticate", proxy_authenticate_.get());
 
   TNetEntityHeaderInfo::ParseHeaders();
 }

@@ -44,6 +44,8 @@ inline char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char
 
 // Remove bytes with codes up to that of the blank (control characters and blanks).
 std::string Trim(std::string_view text);
+// Trim without a copy: a view into `text`.
+std::string_view TrimmedView(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 

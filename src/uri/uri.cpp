@@ -28,7 +28,11 @@ TNetURI::TNetURI(std::string_view uri) {
 }
 
 void TNetURI::NormalizeSlashes(std::string& path) {
-  for (size_t i = 0; i < path.size();) {
+  size_t i = path.find('\\');
+  if (i == std::string::npos) return;
+  // A backslash can be the second byte of a character: walk from the start.
+  if (rtl::HasLeadBytes()) i = 0;
+  while (i < path.size()) {
     if (rtl::IsLeadByte(path[i])) {
       i += 2;
       continue;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -83,6 +85,11 @@ TEST(TNetHeaderList, LookupAgreesWithNameAt) {
     for (int32_t i = 0; i < list.Count(); ++i) count += rtl::SameText(list.NameAt(i), name) ? 1 : 0;
     EXPECT_EQ(count, collected.Count()) << "'" << name << "'";
   }
+  // All at once, in one pass, the same answers.
+  const std::vector<std::string_view> views(std::begin(names), std::end(names));
+  std::vector<int32_t> found(views.size());
+  list.FindNames(views, found);
+  for (size_t k = 0; k < views.size(); ++k) EXPECT_EQ(list.FindName(views[k]), found[k]) << "'" << views[k] << "'";
 }
 
 TEST(TNetHeaderList, JoinsContinuationLines) {
