@@ -1,5 +1,6 @@
 #include "http/entity_header_info.h"
 
+#include <array>
 #include <limits>
 #include <string>
 
@@ -17,6 +18,14 @@ namespace {
 constexpr int32_t kWireFoldWidth = 1024;
 
 }  // namespace
+
+rtl::TDateTime TNetEntityHeaderInfo::TDateField::Value() const {
+  if (!text_.empty()) {
+    value_ = HeaderDateToLocal(text_);
+    text_.clear();
+  }
+  return value_;
+}
 
 TNetEntityHeaderInfo::TNetEntityHeaderInfo()
     : wire_headers_(std::make_unique<TNetHeaderList>()), custom_headers_(std::make_unique<TNetHeaderList>()) {
@@ -61,28 +70,42 @@ void TNetEntityHeaderInfo::Clear() {
   content_length_ = -1;  // the field alone: LengthKnown keeps what the last parse found
   content_range_start_ = 0;
   content_range_end_ = 0;
-  date_ = 0;
-  last_modified_ = 0;
-  expires_ = 0;
+  date_.Set(0);
+  last_modified_.Set(0);
+  expires_.Set(0);
   wire_headers_->Clear();
 }
 
 void TNetEntityHeaderInfo::ParseHeaders() {
+  // One pass over the lines finds them all.
+  enum : size_t { kConnection, kVersion, kEncoding, kLanguage, kType, kLength, kDate, kLastModified, kExpires, kPragma, kCount };
+  static constexpr std::array<std::string_view, kCount> kNames = {
+      "Connection",     "Content-Version", "Content-Encoding", "Content-Language", "Content-Type",
+      "Content-Length", "Date",            "Last-Modified",    "Expires",          "Pragma"};
   const TNetHeaderList& wire = *wire_headers_;
-  connection_ = wire.GetValue("Connection");
-  content_version_ = wire.GetValue("Content-Version");
-  content_encoding_ = wire.GetValue("Content-Encoding");
-  content_language_ = wire.GetValue("Content-Language");
-  content_type_ = wire.GetValue("Content-Type");
+  std::array<int32_t, kCount> at{};
+  wire.FindNames(kNames, at);
 
-  const std::optional<int64_t> length = ParseDecimal(rtl::Trim(wire.GetValue("Content-Length")), -1,
+  connection_ = wire.ValueAt(at[kConnection]);
+  content_version_ = wire.ValueAt(at[kVersion]);
+  content_encoding_ = wire.ValueAt(at[kEncoding]);
+  content_language_ = wire.ValueAt(at[kLanguage]);
+  content_type_ = wire.ValueAt(at[kType]);
+
+  const std::optional<int64_t> length = ParseDecimal(rtl::Trim(wire.ValueAt(at[kLength])), -1,
                                                      std::numeric_limits<int32_t>::max());
   SetContentLength(length ? static_cast<int32_t>(*length) : -1);
 
-  date_ = HeaderDateToLocal(wire.GetValue("Date"));
-  last_modified_ = HeaderDateToLocal(wire.GetValue("Last-Modified"));
-  expires_ = ExpiresToLocal(wire.GetValue("Expires"), rtl::Now());
-  pragma_ = wire.GetValue("Pragma");
+  date_.SetText(wire.ValueAt(at[kDate]));
+  last_modified_.SetText(wire.ValueAt(at[kLastModified]));
+  // A count of seconds counts from now, a date waits to be read.
+  std::string expires = wire.ValueAt(at[kExpires]);
+  if (IsDecimal(expires)) {
+    expires_.Set(ExpiresToLocal(expires, rtl::Now()));
+  } else {
+    expires_.SetText(std::move(expires));
+  }
+  pragma_ = wire.ValueAt(at[kPragma]);
 }
 
 void TNetEntityHeaderInfo::ComposeHeaders() {
@@ -95,8 +118,8 @@ void TNetEntityHeaderInfo::ComposeHeaders() {
   SetHeader(wire, "Content-Type", content_type_);
   if (content_length_ >= 0) SetHeader(wire, "Content-Length", std::to_string(content_length_));
   SetHeader(wire, "Cache-control", cache_control_);
-  if (date_ > 0) SetHeader(wire, "Date", FormatHttpDate(date_, false));
-  if (expires_ > 0) SetHeader(wire, "Expires", FormatHttpDate(expires_, false));
+  if (Date() > 0) SetHeader(wire, "Date", FormatHttpDate(Date(), false));
+  if (Expires() > 0) SetHeader(wire, "Expires", FormatHttpDate(Expires(), false));
   SetHeader(wire, "Pragma", pragma_);
   // Custom lines follow unchanged, duplicates of the lines above included.
   wire.AddStrings(*custom_headers_);

@@ -32,8 +32,11 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
 
   // Fills the fields from WireHeaders. A field whose header is absent becomes
   // empty (or -1, or 0). Never throws on what a peer sent: an unreadable date
-  // gives 0; a numeric "Expires" counts seconds from now. Throws
-  // ENetFailedToRetreiveTimeZoneInfo when the local zone cannot be told.
+  // gives 0; a numeric "Expires" counts seconds from now. The dates are
+  // converted to local time when first read (most transfers never look at
+  // them, and the conversion needs the local zone): Date, Expires and
+  // LastModified throw ENetFailedToRetreiveTimeZoneInfo when the local zone
+  // cannot be told.
   virtual void ParseHeaders();
   // Rebuilds WireHeaders from the fields, then appends CustomHeaders.
   virtual void ComposeHeaders();
@@ -68,13 +71,13 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
   TNetHeaderList& CustomHeaders() { return *custom_headers_; }
   // Copies the lines of `headers`.
   void SetCustomHeaders(const TNetHeaderList& headers);
-  rtl::TDateTime Date() const { return date_; }
-  void SetDate(rtl::TDateTime value) { date_ = value; }
-  rtl::TDateTime Expires() const { return expires_; }
-  void SetExpires(rtl::TDateTime value) { expires_ = value; }
+  rtl::TDateTime Date() const { return date_.Value(); }
+  void SetDate(rtl::TDateTime value) { date_.Set(value); }
+  rtl::TDateTime Expires() const { return expires_.Value(); }
+  void SetExpires(rtl::TDateTime value) { expires_.Set(value); }
   // "Last-Modified" of a response, "If-Modified-Since" of a request.
-  rtl::TDateTime LastModified() const { return last_modified_; }
-  void SetLastModified(rtl::TDateTime value) { last_modified_ = value; }
+  rtl::TDateTime LastModified() const { return last_modified_.Value(); }
+  void SetLastModified(rtl::TDateTime value) { last_modified_.Set(value); }
   const std::string& Pragma() const { return pragma_; }
   void SetPragma(std::string value) { pragma_ = std::move(value); }
   // True when the last parsed block held a valid content length.
@@ -86,6 +89,25 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
   const TNetHeaderList& WireHeaders() const { return *wire_headers_; }
 
  private:
+  // A date field, kept as its header's text until first read.
+  class TDateField {
+   public:
+    rtl::TDateTime Value() const;
+    void Set(rtl::TDateTime value) {
+      value_ = value;
+      text_.clear();
+    }
+    // An HTTP date to be converted when read; empty for no date.
+    void SetText(std::string text) {
+      value_ = 0;
+      text_ = std::move(text);
+    }
+
+   private:
+    mutable rtl::TDateTime value_ = 0;
+    mutable std::string text_;
+  };
+
   std::string cache_control_;
   std::unique_ptr<TNetHeaderList> wire_headers_;
   std::string connection_;
@@ -97,9 +119,9 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
   std::string content_type_;
   std::string content_version_;
   std::unique_ptr<TNetHeaderList> custom_headers_;
-  rtl::TDateTime date_ = 0;
-  rtl::TDateTime expires_ = 0;
-  rtl::TDateTime last_modified_ = 0;
+  TDateField date_;
+  TDateField expires_;
+  TDateField last_modified_;
   std::string pragma_;
   bool length_known_ = false;
 };

@@ -12,6 +12,8 @@ namespace {
 // 9999-12-31 23:59:59, the last second a date-time can hold.
 constexpr rtl::TDateTime kMaxDateTime = 2958465.0 + 86399.0 / rtl::kSecondsPerDay;
 
+}  // namespace
+
 bool IsDecimal(std::string_view text) {
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
   if (text.empty()) return false;
@@ -20,8 +22,6 @@ bool IsDecimal(std::string_view text) {
   }
   return true;
 }
-
-}  // namespace
 
 std::optional<int64_t> ParseDecimal(std::string_view text, int64_t min, int64_t max) {
   if (!IsDecimal(text)) return std::nullopt;
@@ -53,9 +53,9 @@ uint32_t RangeBound(std::string_view text) {
 
 rtl::TDateTime HeaderDateToLocal(std::string_view text) {
   // An unreadable text would still get the zone offset added; it is no date.
-  std::string probe(text);
-  if (ParseHttpDate(probe) == 0) return 0;
-  return HttpDateToLocal(std::string(text));
+  std::string rest(text);
+  const rtl::TDateTime date = ParseHttpDate(rest);
+  return date == 0 ? 0 : ParsedDateToLocal(date, rest);
 }
 
 rtl::TDateTime ExpiresToLocal(std::string_view text, rtl::TDateTime now) {

@@ -11,6 +11,9 @@
 
 namespace meridian::net {
 
+// Digits only, after an optional sign.
+bool IsDecimal(std::string_view text);
+
 // A decimal integer: an optional sign and at least one digit, nothing else.
 // Empty when the text is no such number or lies outside [min, max].
 std::optional<int64_t> ParseDecimal(std::string_view text, int64_t min, int64_t max);

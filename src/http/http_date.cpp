@@ -170,11 +170,15 @@ rtl::TDateTime ParseHttpDate(std::string& text) {
 }
 
 rtl::TDateTime HttpDateToLocal(std::string_view text) {
-  std::string zone(text);
-  const rtl::TDateTime date = ParseHttpDate(zone);
+  std::string rest(text);
+  const rtl::TDateTime date = ParseHttpDate(rest);
+  return ParsedDateToLocal(date, rest);
+}
+
+rtl::TDateTime ParsedDateToLocal(rtl::TDateTime date, std::string_view rest) {
   // Zone names ("GMT", "UT", "EST", ...) are shorter than a numeric offset and
   // count as UTC.
-  const rtl::TDateTime offset = zone.size() >= 5 ? ParseZoneOffset(zone) : 0;
+  const rtl::TDateTime offset = rest.size() >= 5 ? ParseZoneOffset(rest) : 0;
   return date - offset + LocalOffsetFromUTC();
 }
 

@@ -23,6 +23,9 @@ rtl::TDateTime ParseHttpDate(std::string& text);
 // offset is added. A text without a date still gets the local offset.
 // Throws ENetFailedToRetreiveTimeZoneInfo when the local zone is unknown.
 rtl::TDateTime HttpDateToLocal(std::string_view text);
+// The same for a date ParseHttpDate has read already, with the rest of the
+// text it left behind.
+rtl::TDateTime ParsedDateToLocal(rtl::TDateTime date, std::string_view rest);
 
 // 'Tue, 8 Dec 2026 13:05:09 +0900': `value` is written as it is (it is local
 // time) with the local offset in force now; "GMT" in place of the offset when
