@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
+#include "platform/file.h"
 #include "rtl/exceptions.h"
 #include "rtl/text.h"
 
@@ -97,48 +97,52 @@ void TNullStream::SetSize(int64_t size) {
 }
 
 TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_name_(file_name) {
-  std::ios::openmode how = std::ios::binary;
+  const char* how = "rb";
   if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
-    how |= std::ios::in | std::ios::out | std::ios::trunc;
+    how = "w+b";
   } else if ((mode & 0x3) == fmOpenWrite || (mode & 0x3) == fmOpenReadWrite) {
-    how |= std::ios::in | std::ios::out;
-  } else {
-    how |= std::ios::in;
+    how = "r+b";
   }
   errno = 0;
-  if (file_.open(file_name, how) == nullptr) {
+  file_.reset(std::fopen(file_name.c_str(), how));
+  if (file_ == nullptr) {
     const char* reason = errno != 0 ? std::strerror(errno) : "The file cannot be opened";
     const char* what = (mode & 0xFF00) == fmCreate ? "create" : "open";
     throw EFOpenError(Format("Cannot %s file \"%s\". %s", what, file_name.c_str(), reason));
   }
 }
 
+void TFileStream::Turn(TLastAccess next) {
+  if (last_ != TLastAccess::none && last_ != next) platform::SeekFile(file_.get(), 0, SEEK_CUR);
+  last_ = next;
+}
+
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  return static_cast<int64_t>(file_.sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(count)));
+  Turn(TLastAccess::read);
+  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_.get()));
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  return static_cast<int64_t>(file_.sputn(static_cast<const char*>(buffer), static_cast<std::streamsize>(count)));
+  Turn(TLastAccess::write);
+  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_.get()));
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const std::ios::seekdir dir = origin == soBeginning ? std::ios::beg : origin == soCurrent ? std::ios::cur : std::ios::end;
-  const auto at = file_.pubseekoff(offset, dir, std::ios::in | std::ios::out);
-  return static_cast<int64_t>(static_cast<std::streamoff>(at));
+  const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+  last_ = TLastAccess::none;
+  if (!platform::SeekFile(file_.get(), offset, whence)) return -1;
+  return platform::FilePosition(file_.get());
 }
 
 void TFileStream::SetSize(int64_t size) {
-  file_.pubsync();
-  std::error_code ec;
-  std::filesystem::resize_file(file_name_, static_cast<uintmax_t>(std::max<int64_t>(0, size)), ec);
-  if (ec) throw EWriteError("Stream write error");
+  last_ = TLastAccess::none;
+  if (std::fflush(file_.get()) != 0 || !platform::ResizeFile(file_.get(), std::max<int64_t>(0, size))) {
+    throw EWriteError("Stream write error");
+  }
 }
 
-bool FileExists(const std::string& file_name) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(file_name, ec);
-}
+bool FileExists(const std::string& file_name) { return platform::IsRegularFile(file_name); }
 
 }  // namespace meridian::rtl

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,8 +107,13 @@ class TFileStream : public TStream {
   const std::string& FileName() const { return file_name_; }
 
  private:
+  enum class TLastAccess { none, read, write };
+  // Between a read and a write the C library wants a seek.
+  void Turn(TLastAccess next);
+
   std::string file_name_;
-  std::filebuf file_;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
+  TLastAccess last_ = TLastAccess::none;
 };
 
 // True when a file (not a folder) of that name exists.

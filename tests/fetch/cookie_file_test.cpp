@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <string>
 
 #include "http/cookie_manager.h"
 #include "uri/uri.h"
@@ -15,7 +15,7 @@ std::string CookiesFor(net::TNetCookieManager& manager, const std::string& host,
 }
 
 TEST(CookieFile, ReadsTheFieldsAndScopesEachCookie) {
-  std::istringstream in(
+  const std::string in(
       "# Netscape HTTP Cookie File\n"
       "\n"
       ".area.test\tTRUE\t/\tFALSE\t0\twide\t1\n"
@@ -40,16 +40,13 @@ TEST(CookieFile, SurvivesAWriteAndReadBack) {
   first.AcceptSetCookie("sid=abc; path=/; expires=Fri, 01 Jan 2100 00:00:00 GMT", "node.area.test");
   first.AcceptSetCookie("wide=1; domain=.area.test; path=/", "node.area.test");
   first.AcceptSetCookie("gone=1; path=/; expires=Thu, 01 Jan 1970 00:00:10 GMT", "node.area.test");
-  std::ostringstream out;
-  WriteCookieFile(out, first);
-  const std::string text = out.str();
+  const std::string text = CookieFileText(first);
   EXPECT_NE(std::string::npos, text.find("node.area.test\tFALSE\t/\tFALSE\t4102444800\tsid\tabc\n")) << text;
   EXPECT_NE(std::string::npos, text.find(".area.test\tTRUE\t/\tFALSE\t0\twide\t1\n")) << text;
   EXPECT_EQ(std::string::npos, text.find("gone")) << text;
 
-  std::istringstream in(text);
   net::TNetCookieManager second;
-  EXPECT_EQ(2, ReadCookieFile(in, second));
+  EXPECT_EQ(2, ReadCookieFile(text, second));
   EXPECT_EQ(CookiesFor(first, "node.area.test", "/"), CookiesFor(second, "node.area.test", "/"));
 }
 

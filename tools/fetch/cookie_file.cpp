@@ -1,9 +1,8 @@
 // Netscape cookie files read into and written from the cookie store.
 #include "cookie_file.h"
 
-#include <fstream>
-#include <istream>
-#include <ostream>
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "fetch_errors.h"
@@ -48,11 +47,13 @@ bool Writable(std::string_view field) { return field.find_first_of("\t\r\n") == 
 
 }  // namespace
 
-int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
+int32_t ReadCookieFile(std::string_view text, net::TNetCookieManager& manager) {
   int32_t count = 0;
   const int64_t now = rtl::DateTimeToUnix(rtl::NowUTC());
-  std::string line;
-  while (std::getline(in, line)) {
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size());
+    std::string line(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > kMaxLineLength) continue;
     if (line.compare(0, kHttpOnlyPrefix.size(), kHttpOnlyPrefix) == 0) {
@@ -85,10 +86,11 @@ int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager) {
   return count;
 }
 
-void WriteCookieFile(std::ostream& out, net::TNetCookieManager& manager) {
+std::string CookieFileText(net::TNetCookieManager& manager) {
   manager.DropExpired();
-  out << "# Netscape HTTP Cookie File\n"
-      << "# Written by meridian-fetch. Edit at your own risk.\n\n";
+  std::string out =
+      "# Netscape HTTP Cookie File\n"
+      "# Written by meridian-fetch. Edit at your own risk.\n\n";
   net::TNetCookies& cookies = manager.Cookies();
   net::TNetCookieDomains& domains = cookies.LockDomains(net::caRead);
   try {
@@ -102,10 +104,10 @@ void WriteCookieFile(std::ostream& out, net::TNetCookieManager& manager) {
           continue;
         }
         const bool subdomains = domain[0] == '.';
-        out << domain << '\t' << (subdomains ? "TRUE" : "FALSE") << '\t'
-            << (cookie.Path().empty() ? "/" : cookie.Path()) << '\t' << (cookie.Secure() ? "TRUE" : "FALSE") << '\t'
-            << ExpiryFromText(cookie.ExpiresText()) << '\t' << cookie.CookieName() << '\t' << cookie.CookieValue()
-            << '\n';
+        out.append(domain).append(subdomains ? "\tTRUE\t" : "\tFALSE\t");
+        out.append(cookie.Path().empty() ? "/" : cookie.Path()).append(cookie.Secure() ? "\tTRUE\t" : "\tFALSE\t");
+        out.append(std::to_string(ExpiryFromText(cookie.ExpiresText()))).append("\t");
+        out.append(cookie.CookieName()).append("\t").append(cookie.CookieValue()).append("\n");
       }
     }
   } catch (...) {
@@ -113,21 +115,30 @@ void WriteCookieFile(std::ostream& out, net::TNetCookieManager& manager) {
     throw;
   }
   cookies.UnlockDomains(net::caRead);
+  return out;
 }
 
 void LoadCookieFile(const std::string& file_name, net::TNetCookieManager& manager) {
   if (!rtl::FileExists(file_name)) return;
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
-  ReadCookieFile(in, manager);
-  if (in.bad()) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
+  std::FILE* in = std::fopen(file_name.c_str(), "rb");
+  if (in == nullptr) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
+  std::string text;
+  char block[4096];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) text.append(block, n);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
+  ReadCookieFile(text, manager);
 }
 
 void SaveCookieFile(const std::string& file_name, net::TNetCookieManager& manager) {
-  std::ofstream out(file_name, std::ios::binary | std::ios::trunc);
-  if (out) WriteCookieFile(out, manager);
-  out.close();
-  if (!out) throw EFetchError(fxWriteError, "Failed to save cookies in " + file_name);
+  const std::string text = CookieFileText(manager);
+  std::FILE* out = std::fopen(file_name.c_str(), "wb");
+  if (out != nullptr) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) == 0 && written) return;
+  }
+  throw EFetchError(fxWriteError, "Failed to save cookies in " + file_name);
 }
 
 }  // namespace meridian::fetch

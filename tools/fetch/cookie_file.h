@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace meridian::net {
 class TNetCookieManager;
@@ -18,11 +18,11 @@ namespace meridian::fetch {
 // "#HttpOnly_" prefix of the domain is dropped and the line read. A line of
 // another shape is skipped. "TRUE" subdomains give the domain a leading ".".
 // Cookies already expired are not filed. Returns the number of cookies read.
-int32_t ReadCookieFile(std::istream& in, net::TNetCookieManager& manager);
-// Writes every cookie of `manager` that has not expired in the same form,
-// after a comment line naming the format. Cookies whose fields hold a tab or
-// a line break cannot be written in this form and are left out.
-void WriteCookieFile(std::ostream& out, net::TNetCookieManager& manager);
+int32_t ReadCookieFile(std::string_view text, net::TNetCookieManager& manager);
+// Every cookie of `manager` that has not expired in the same form, after a
+// comment line naming the format. Cookies whose fields hold a tab or a line
+// break cannot be written in this form and are left out.
+std::string CookieFileText(net::TNetCookieManager& manager);
 
 // The same on a file. Loading a file that does not exist reads nothing.
 // Throws EFetchError 26 when an existing file cannot be read; saving throws
