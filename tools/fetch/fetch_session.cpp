@@ -33,7 +33,7 @@ namespace {
 
 using net::TNetHTTPMethod;
 
-constexpr int32_t kReceiveBlockSize = 256 * 1024;
+constexpr int32_t kReceiveBlockSize = 128 * 1024;
 
 // The methods the client can send, by their word.
 TNetHTTPMethod MethodFromWord(const std::string& word) {
@@ -166,7 +166,8 @@ void TFetchSession::Configure() {
   // The responses' cookies are kept only when a cookie file is in play.
   http.SetAllowCookies(false);
   // Large receives: a big body costs fewer calls, and the input buffer stays
-  // far below the memory a body may not take.
+  // far below the memory a body may not take. Larger blocks than this save
+  // no time worth their memory.
   http.SetRecvBufferSize(kReceiveBlockSize);
   if (options_.compressed) http.SetDecodeContent(true);
   if (!options_.cookie_file.empty() || !options_.cookie_jar.empty()) {
@@ -261,6 +262,9 @@ void TFetchSession::WireEvents() {
 
 void TFetchSession::ConfigureHandlers() {
   http_->OnMakeIOHandler = [this](net::TNetIOHandlerSocket& handler, bool tls) {
+    // Every request and every piece of a body leaves at once, as curl's do:
+    // each is written whole, so nothing is gained by holding small segments.
+    handler.SetUseNagle(false);
     if (pass_proxy_.kind != net::pkNone && pass_proxy_.kind != net::pkHTTP) ConfigureSocks(handler);
     if (tls) ConfigureTLS(handler);
   };
@@ -309,7 +313,8 @@ void TFetchSession::ChooseProxy() {
     // The proxy of the command line serves every scheme; no_proxy still
     // applies to it.
     if (!net::ProxyBypassed(host, proxy_settings_.no_proxy)) chosen = ProxyOption(options_);
-  } else {
+  } else if (!proxy_settings_.http_proxy.empty() || !proxy_settings_.https_proxy.empty() ||
+             !proxy_settings_.all_proxy.empty()) {
     const std::string authority = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     chosen = net::ResolveProxy(rtl::LowerCase(target.Protocol()) + "://" + authority + "/", proxy_settings_);
   }
