@@ -77,5 +77,34 @@ TEST(TFileStream, CreatesReadsAndReportsMissingFiles) {
   }
 }
 
+// Reads and writes may follow each other in any order on one stream, and the
+// size may be cut or grown in between.
+TEST(TFileStream, MixesReadsWritesSeeksAndSizes) {
+  const std::string path = (std::filesystem::temp_directory_path() / ("meridian_stream_mix_" + std::to_string(std::random_device{}()) + ".bin")).string();
+  {
+    TFileStream f(path, fmCreate);
+    f.WriteBuffer("abcdef");
+    EXPECT_EQ(0, f.Seek(0, soBeginning));
+    char c = 0;
+    f.ReadBuffer(&c, 1);
+    EXPECT_EQ('a', c);
+    f.WriteBuffer("X");  // right behind what was read
+    f.ReadBuffer(&c, 1);
+    EXPECT_EQ('c', c);
+    EXPECT_EQ(6, f.Seek(0, soEnd));
+    f.SetSize(4);
+    EXPECT_EQ(4, f.Size());
+    EXPECT_EQ(2, f.Seek(-2, soEnd));
+    f.WriteBuffer("YZW");
+    EXPECT_EQ(5, f.Size());
+  }
+  TFileStream f(path, fmOpenRead);
+  std::string text(5, '\0');
+  f.ReadBuffer(text.data(), 5);
+  EXPECT_EQ("aXYZW", text);
+  EXPECT_EQ(0, f.Read(text.data(), 1));
+  std::remove(path.c_str());
+}
+
 }  // namespace
 }  // namespace meridian::rtl
