@@ -239,7 +239,8 @@ std::string TNetTCPConnection::LineTooLong(int32_t max_length) {
 
 std::string TNetTCPConnection::ReadLn(const std::string& terminator_in, int32_t timeout, int32_t max_length) {
   if (max_length == -1) max_length = max_line_length_;
-  const std::string& terminator = terminator_in.empty() ? std::string("\n") : terminator_in;
+  static const std::string kLineFeed = "\n";
+  const std::string& terminator = terminator_in.empty() ? kLineFeed : terminator_in;
   read_ln_split_ = false;
   read_ln_timed_out_ = false;
   const auto terminator_length = static_cast<int64_t>(terminator.size());
@@ -262,9 +263,12 @@ std::string TNetTCPConnection::ReadLn(const std::string& terminator_in, int32_t 
       }
     }
   } while (found == 0);
-  std::string line = input_buffer_.Extract(found + terminator_length - 1);
-  line.resize(line.size() - terminator.size());
-  if (terminator == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
+  // The line without its terminator, and without the CR of a CR LF when the
+  // terminator is the bare LF.
+  size_t length = static_cast<size_t>(found - 1);
+  if (terminator == kLineFeed && length > 0 && input_buffer_.Memory()[length - 1] == '\r') --length;
+  std::string line(input_buffer_.Memory(), length);
+  input_buffer_.Remove(found - 1 + terminator_length);
   return line;
 }
 
