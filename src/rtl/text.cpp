@@ -58,6 +58,12 @@ size_t LastOccurrenceAtOrBefore(std::string_view sub, std::string_view text, int
   const int64_t sub_size = static_cast<int64_t>(sub.size());
   if (start == -1) start = size;
   int64_t from = std::min(start, size - sub_size + 1);
+  if (sub_size == 1 && UpperChar(sub[0]) == sub[0] && LowerChar(sub[0]) == sub[0]) {
+    // A byte that is no letter matches only itself.
+    if (from < 1) return 0;
+    const size_t at = text.rfind(sub[0], static_cast<size_t>(from - 1));
+    return at == std::string_view::npos ? 0 : at + 1;
+  }
   for (int64_t i = from; i >= 1; --i) {
     bool match = true;
     for (int64_t k = 0; k < sub_size; ++k) {

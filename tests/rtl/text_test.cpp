@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/code_page.h"
 #include "rtl/code_page.h"
 #include "rtl/exceptions.h"
@@ -50,6 +52,17 @@ TEST(Text, LastOccurrenceAtOrBeforeIgnoresCase) {
   EXPECT_EQ(3u, LastOccurrenceAtOrBefore("AB", "xxab"));
   EXPECT_EQ(0u, LastOccurrenceAtOrBefore("abc", "ab"));
   EXPECT_EQ(0u, LastOccurrenceAtOrBefore("/", "a/b", 1));
+  // A single byte, from every start: the last place at or before it.
+  const std::string text = "/a//b/";
+  const int64_t size = static_cast<int64_t>(text.size());
+  for (int64_t start = -2; start <= size + 1; ++start) {
+    const int64_t last = start == -1 ? size : std::min(start, size);
+    size_t expected = 0;
+    for (int64_t i = 1; i <= last; ++i) {
+      if (text[static_cast<size_t>(i - 1)] == '/') expected = static_cast<size_t>(i);
+    }
+    EXPECT_EQ(expected, LastOccurrenceAtOrBefore("/", text, start)) << start;
+  }
 }
 
 TEST(Text, StrToIntAcceptsSignsAndHexAndRejectsGarbage) {
