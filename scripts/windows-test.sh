@@ -17,22 +17,20 @@ scripts/install-deps.sh
 jobs=$(nproc)
 linux_fetch=${1:-build/test/tools/fetch/meridian-fetch}
 # Unoptimised and without debug information: the tests' build time is what
-# counts here. No sanitizers exist for this target.
+# counts here. No sanitizers exist for this target. Unity sources (several
+# sources compiled as one) parse the C++ and GoogleTest headers once per
+# batch instead of once per source: about 40 % less compile time.
 win_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g0" "-DCMAKE_C_FLAGS_DEBUG=-O0 -g0"
-  -DMERIDIAN_WERROR=ON)
+  -DMERIDIAN_WERROR=ON -DCMAKE_UNITY_BUILD=ON)
 
 build64=build/win-x86_64
 build32=build/win-i686
 started=$SECONDS
+elapsed() { echo "windows-test: $1 after $((SECONDS - started)) s"; }
 
 cmake -S . -B "$build64" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.cmake "${win_flags[@]}" >/dev/null
-cmake --build "$build64" -j"$jobs"
-echo "windows-test: x86_64 built after $((SECONDS - started)) s"
-
 cmake -S . -B "$build32" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DMERIDIAN_WERROR=ON -DMERIDIAN_TESTS=OFF >/dev/null
-cmake --build "$build32" -j"$jobs" --target meridian meridian-fetch
-echo "windows-test: i686 built after $((SECONDS - started)) s"
+  -DMERIDIAN_WERROR=ON -DMERIDIAN_TESTS=OFF -DCMAKE_UNITY_BUILD=ON >/dev/null
 
 # Wine: a prefix of this run's own, no display, no debug output, one
 # persistent server for all the tests (else each start costs seconds).
@@ -44,7 +42,9 @@ export WINEDEBUG=-all
 # No prompts to install the browser and .NET runtimes into the new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+build32_pid=
 cleanup() {
+  [[ -n $build32_pid ]] && kill "$build32_pid" 2>/dev/null && wait "$build32_pid" 2>/dev/null
   # Only this prefix's server.
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
@@ -53,12 +53,29 @@ cleanup() {
 trap cleanup EXIT
 "$wineserver" -p
 # The first program of a new prefix sets it up; without this the first
-# test discovery would hang until its time-out.
-"$wine64" cmd /c exit 0 >/dev/null 2>&1 || true
-echo "windows-test: Wine ready after $((SECONDS - started)) s"
+# test discovery would hang until its time-out. It runs while the x86_64
+# build compiles.
+"$wine64" cmd /c exit 0 >/dev/null 2>&1 &
+warm_up_pid=$!
+
+cmake --build "$build64" -j"$jobs"
+elapsed "x86_64 built"
+wait "$warm_up_pid" || true
+# The first program of the prefix that uses the component object services
+# starts their server and the desktop process; a test that did so would
+# wait for them, at times for minutes. One of the built tests does it now.
+"$wine64" "$build64/tests/platform/platform_tests.exe" --gtest_filter='WindowsProcess.ComponentObjectServicesBalance' \
+  >/dev/null 2>&1 || true
+elapsed "Wine ready"
+
+# The i686 build compiles while the tests run under Wine, which mostly wait
+# on sockets and time-outs; one job, so that the tests keep a core.
+i686_log=$WINEPREFIX/i686-build.log
+cmake --build "$build32" -j1 --target meridian meridian-fetch >"$i686_log" 2>&1 &
+build32_pid=$!
 
 ctest --test-dir "$build64" --no-tests=error --output-on-failure -j"$jobs" --timeout 300
-echo "windows-test: x86_64 suite passed after $((SECONDS - started)) s"
+elapsed "x86_64 suite passed"
 
 # The reference: the Linux build when there is one, else curl (which the
 # Linux build matches in its own run of the same script).
@@ -69,4 +86,14 @@ wrapper=$WINEPREFIX/meridian-fetch
 printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$wine64" "$fetch_exe" >"$wrapper"
 chmod +x "$wrapper"
 tests/fetch/real_peers.sh "$wrapper" "$reference"
-echo "windows-test: real peers passed after $((SECONDS - started)) s"
+elapsed "real peers passed"
+
+status=0
+wait "$build32_pid" || status=$?
+build32_pid=
+cat "$i686_log"
+((status == 0)) || { echo "windows-test: the i686 build failed" >&2; exit "$status"; }
+for exe in src/launcher/meridian.exe tools/fetch/meridian-fetch.exe; do
+  [[ -s $build32/$exe ]] || { echo "windows-test: $build32/$exe is missing" >&2; exit 1; }
+done
+echo "windows-test: i686 built; the Windows leg passed in $((SECONDS - started)) s"

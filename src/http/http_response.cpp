@@ -22,7 +22,7 @@ int32_t LineLimit(const TNetTCPConnection& client) {
 
 // A decimal number made of digits only; false when empty, when anything else
 // is in it, or when it exceeds `limit`.
-bool ParseDecimal(std::string_view text, int64_t limit, int64_t& value) {
+bool ParseDecimalUpTo(std::string_view text, int64_t limit, int64_t& value) {
   if (text.empty()) return false;
   int64_t result = 0;
   for (char c : text) {
@@ -112,7 +112,7 @@ void TNetHTTPResponse::SetStatusLine(std::string line) {
   rest = rtl::Trim(rest);
   std::string token = rtl::Fetch(rest, " ");
   int64_t code = -1;
-  status_code_ = ParseDecimal(token, std::numeric_limits<int32_t>::max(), code)
+  status_code_ = ParseDecimalUpTo(token, std::numeric_limits<int32_t>::max(), code)
                      ? static_cast<int32_t>(code)
                      : -1;
 }
@@ -248,7 +248,7 @@ void TNetHTTPResponse::DecideFraming() {
     do {
       std::string text = rtl::Trim(rtl::Fetch(rest, ","));
       int64_t value = -1;
-      bool valid = ParseDecimal(text, std::numeric_limits<int64_t>::max(), value);
+      bool valid = ParseDecimalUpTo(text, std::numeric_limits<int64_t>::max(), value);
       if (!valid) invalid = true;
       std::string normal = valid ? std::to_string(value) : text;
       if (!announced) {

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <latch>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "http/public_suffix.h"
+#include "support/start_line.h"
 #include "uri/uri.h"
 
 namespace meridian::net {
@@ -346,13 +346,13 @@ TEST(TNetCookieManager, ServesReadersWhileAWriterStores) {
   manager.AcceptSetCookie("K0=v0", kHost);
   constexpr int kReaders = 4;
   constexpr int kRounds = 400;
-  std::latch start(kReaders + 1);
+  testing::StartLine start(kReaders + 1);
   std::atomic<int> malformed{0};
   std::atomic<int> empty{0};
   std::vector<std::thread> threads;
   for (int r = 0; r < kReaders; ++r) {
     threads.emplace_back([&] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       for (int i = 0; i < kRounds; ++i) {
         const std::string header = manager.CookieHeaderFor(kHost, "/", false);
         if (header.empty()) ++empty;
@@ -375,7 +375,7 @@ TEST(TNetCookieManager, ServesReadersWhileAWriterStores) {
     });
   }
   threads.emplace_back([&] {
-    start.arrive_and_wait();
+    start.ArriveAndWait();
     for (int i = 0; i < kRounds; ++i) {
       const std::string n = std::to_string(i % 20);
       manager.AcceptSetCookie("K" + n + "=v" + n, kHost);           // replaces from the second pass on

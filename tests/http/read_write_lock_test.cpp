@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <latch>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "support/start_line.h"
 
 namespace meridian::net {
 namespace {
@@ -70,11 +71,11 @@ TEST(TReadWriteLock, WritersExcludeEveryoneElse) {
   int64_t first = 0;
   int64_t second = 0;
   std::atomic<int> torn{0};
-  std::latch start(kThreads);
+  testing::StartLine start(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       for (int i = 0; i < kRounds; ++i) {
         if ((i + t) % 4 == 0) {
           TReadWriteLock::WriteGuard guard(lock);

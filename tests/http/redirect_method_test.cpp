@@ -63,7 +63,7 @@ bool HasLine(const testing::ReceivedRequest& request, const std::string& name) {
   return request.head.find("\r\n" + name + ":") != std::string::npos;
 }
 
-std::string RequestLine(const testing::ReceivedRequest& request) { return request.head.substr(0, request.head.find("\r\n")); }
+std::string FirstLine(const testing::ReceivedRequest& request) { return request.head.substr(0, request.head.find("\r\n")); }
 
 // A redirect of `status` to /next, then the final page.
 LoopbackServer RedirectOnce(int32_t status) {
@@ -107,7 +107,7 @@ TEST(TNetHTTP, FollowedRedirectSendsTheMethodAndBodyTheRulesLeave) {
     const auto requests = server.Requests();
     ASSERT_EQ(2u, requests.size());
     const std::string shown = c.request_line + " after " + std::to_string(c.status);
-    EXPECT_EQ(c.request_line, RequestLine(requests[1])) << shown;
+    EXPECT_EQ(c.request_line, FirstLine(requests[1])) << shown;
     EXPECT_EQ(c.body ? "a=1&b=2" : "", requests[1].body) << shown;
     EXPECT_EQ(c.body, HasLine(requests[1], "Content-Length")) << shown;
     EXPECT_EQ(c.body, HasLine(requests[1], "Content-Type")) << shown;
@@ -121,7 +121,7 @@ TEST(TNetHTTP, HeadStaysHeadAfterA303) {
   http.SetHandleRedirects(true);
   http.SetRedirectMethodRules(kCurrent);
   http.PerformRequest(hmHead, server.Url("/x"), nullptr, nullptr);
-  EXPECT_EQ("HEAD /next HTTP/1.1", RequestLine(server.Requests().at(1)));
+  EXPECT_EQ("HEAD /next HTTP/1.1", FirstLine(server.Requests().at(1)));
 }
 
 TEST(TNetHTTP, OnRedirectSeesTheRuledMethodAndHasTheLastWord) {
@@ -137,7 +137,7 @@ TEST(TNetHTTP, OnRedirectSeesTheRuledMethodAndHasTheLastWord) {
   rtl::TMemoryStream upload("kept");
   http.PerformRequest(hmPost, server.Url("/x"), &upload, nullptr);
   EXPECT_EQ(std::vector<TNetHTTPMethod>{hmGet}, offered);
-  EXPECT_EQ("POST /next HTTP/1.1", RequestLine(server.Requests().at(1)));
+  EXPECT_EQ("POST /next HTTP/1.1", FirstLine(server.Requests().at(1)));
   EXPECT_EQ("kept", server.Requests().at(1).body);
 }
 
@@ -156,7 +156,7 @@ TEST(TNetHTTP, ABodyDroppedByOneRequestReturnsWithTheNext) {
   const auto requests = server.Requests();
   ASSERT_EQ(3u, requests.size());
   EXPECT_FALSE(HasLine(requests[1], "Content-Type"));
-  EXPECT_EQ("POST /y HTTP/1.1", RequestLine(requests[2]));
+  EXPECT_EQ("POST /y HTTP/1.1", FirstLine(requests[2]));
   EXPECT_TRUE(HasLine(requests[2], "Content-Type"));
   EXPECT_EQ("a=1", requests[2].body);
 }

@@ -15,6 +15,7 @@
 #include "http/proxy_connection_info.h"
 #include "net/exceptions.h"
 #include "output_stream.h"
+#include "platform/process.h"
 #include "progress_bar.h"
 #include "session_settings.h"
 #include "rtl/streams.h"
@@ -67,9 +68,14 @@ std::string ReadWholeFile(const std::string& file_name) {
   return content;
 }
 
+// The file's own name, as it is put after a URL ending in "/": what follows
+// the last folder separator of the platform ("\\" and the drive's ":" on
+// Windows); "/" counts everywhere, as Windows takes it in paths too.
 std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  for (size_t i = path.size(); i > 0; --i) {
+    if (path[i - 1] == '/' || platform::IsFolderSeparator(path[i - 1])) return path.substr(i);
+  }
+  return path;
 }
 
 // The URL as the client gets it: "http://" put in front of a URL that names

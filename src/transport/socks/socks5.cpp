@@ -11,7 +11,7 @@ namespace meridian::net {
 namespace {
 
 constexpr uint8_t kSocks5Version = 5;
-constexpr uint8_t kSocksConnect = 1;
+constexpr uint8_t kSocks5Connect = 1;
 constexpr uint8_t kMethodNone = 0;
 constexpr uint8_t kMethodUsernamePassword = 2;
 constexpr uint8_t kMethodNoneAcceptable = 255;
@@ -91,7 +91,7 @@ void TNetSocksInfo::NegotiateSocks5(const std::string& host, int32_t port) {
   // know to read the colon form.
   TIn6Addr ipv6{};
   const bool is_ipv6 = TNetStack::TranslateStringToTIn6Addr(host, ipv6);
-  std::string request{static_cast<char>(kSocks5Version), static_cast<char>(kSocksConnect), 0,
+  std::string request{static_cast<char>(kSocks5Version), static_cast<char>(kSocks5Connect), 0,
                       static_cast<char>(is_ipv6 ? kAddressIPv6 : kAddressName)};
   if (is_ipv6) {
     request.append(reinterpret_cast<const char*>(ipv6.data()), ipv6.size());
