@@ -14,20 +14,7 @@ fetch=${1:?usage: codec_peers.sh PATH_TO_MERIDIAN_FETCH}
 source "$(dirname "$0")/nginx_conf.sh"
 source "$(dirname "$0")/peers.sh"
 
-need=()
-command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
-[[ -x /usr/sbin/apache2 ]] || need+=(apache2)
-command -v curl >/dev/null || need+=(curl)
-command -v python3 >/dev/null || need+=(python3)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${need[@]}"; } >/dev/null 2>&1
-  fi
-  for p in "${need[@]}"; do
-    command -v "$p" >/dev/null || [[ -x /usr/sbin/$p || -x /usr/bin/$p ]] || { echo "SKIP: $p not available"; exit 77; }
-  done
-fi
+require nginx apache2 curl python3
 if ! "$fetch" --compressed --help >/dev/null 2>&1; then
   echo "SKIP: meridian-fetch has no content decoding in this build"
   exit 77
@@ -35,14 +22,7 @@ fi
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 modules=/usr/lib/apache2/modules
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch
 # Apache's worker runs as www-data and must read its files.
 chmod 755 "$work"
 
@@ -112,32 +92,9 @@ pids+=($!)
 wait_for "http://127.0.0.1:$nginx_port/one.txt"
 wait_for "http://127.0.0.1:$apache_port/index.txt"
 
-passed=0
-failed=0
 # Lines whose values differ from run to run: the date, and the nonces and
 # answers of Digest.
 mask() { sed -E 's/^(Date|WWW-Authenticate|Authentication-Info): .*\r$/\1: -\r/' "$1"; }
-
-# compare NAME ARGS...: runs both clients with -s and ARGS.
-compare() {
-  local name=$1
-  shift
-  "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
-  local ours=$?
-  curl -s "$@" >"$work/theirs" 2>/dev/null
-  local theirs=$?
-  if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, curl exits $theirs"
-    cat "$work/ours.err"
-    failed=$((failed + 1))
-  elif ! cmp -s <(mask "$work/ours") <(mask "$work/theirs"); then
-    echo "FAIL $name: output differs from curl's"
-    diff <(mask "$work/ours" | od -c | head -40) <(mask "$work/theirs" | od -c | head -40) | head -20
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-}
 
 n=http://127.0.0.1:$nginx_port
 for file in one.txt small.txt page.txt large.txt; do

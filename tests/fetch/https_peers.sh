@@ -16,34 +16,12 @@ fetch=${1:?usage: https_peers.sh PATH_TO_MERIDIAN_FETCH}
 source "$(dirname "$0")/boundary_files.sh"
 source "$(dirname "$0")/peers.sh"
 
-need=()
-command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
-command -v tinyproxy >/dev/null || [[ -x /usr/bin/tinyproxy ]] || need+=(tinyproxy)
-command -v danted >/dev/null || [[ -x /usr/sbin/danted ]] || need+=(dante-server)
-command -v curl >/dev/null || need+=(curl)
-command -v openssl >/dev/null || need+=(openssl)
-command -v python3 >/dev/null || need+=(python3)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${need[@]}"; } >/dev/null 2>&1
-  fi
-  for p in nginx tinyproxy danted curl openssl python3; do
-    command -v "$p" >/dev/null || [[ -x /usr/sbin/$p || -x /usr/bin/$p ]] || { echo "SKIP: $p not available"; exit 77; }
-  done
-fi
+require nginx tinyproxy danted:dante-server curl openssl python3
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 tinyproxy_bin=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
 danted_bin=$(command -v danted || echo /usr/sbin/danted)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch
 
 # Free loopback ports, asked of the system.
 read -r plain_port good_port expired_port wronghost_port selfsigned_port untrusted_port client_port \
@@ -172,31 +150,6 @@ wait_for --cacert "$pki/ca.pem" "$s/index.html"
 wait_for "http://127.0.0.1:$plain_port/index.html"
 wait_for --cacert "$pki/ca.pem" -x "127.0.0.1:$proxy_port" "$s/index.html"
 wait_for --cacert "$pki/ca.pem" --socks5-hostname "127.0.0.1:$socks_port" "$s/index.html"
-
-passed=0
-failed=0
-mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
-
-# compare NAME ARGS...: runs both clients with -s and ARGS.
-compare() {
-  local name=$1
-  shift
-  "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
-  local ours=$?
-  curl -s "$@" >"$work/theirs" 2>/dev/null
-  local theirs=$?
-  if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, curl exits $theirs"
-    head -c 2000 "$work/ours.err"
-    failed=$((failed + 1))
-  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
-    echo "FAIL $name: output differs from curl's"
-    diff <(mask_dates "$work/ours" | od -c | head -40) <(mask_dates "$work/theirs" | od -c | head -40) | head -20
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-}
 
 # expect_error NAME TEXT ARGS...: meridian-fetch's error line names TEXT.
 expect_error() {

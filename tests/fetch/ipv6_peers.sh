@@ -26,14 +26,7 @@ command -v curl >/dev/null || { echo "SKIP: curl not available"; exit 77; }
 python3 -c 'import socket; s = socket.socket(socket.AF_INET6); s.bind(("::1", 0))' 2>/dev/null ||
   { echo "SKIP: no IPv6 loopback"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch
 
 # Ports free on both families (checked on ::1 as well as 127.0.0.1).
 read -r both v6_only v4_only socks_port < <(python3 - <<'PY'
@@ -93,31 +86,6 @@ pids+=($!)
 wait_for "http://[::1]:$both/index.html"
 wait_for "http://127.0.0.1:$v4_only/index.html"
 wait_for --socks5-hostname "127.0.0.1:$socks_port" "http://127.0.0.1:$both/index.html"
-
-passed=0
-failed=0
-mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
-
-# compare NAME ARGS...: runs both clients with -s and ARGS.
-compare() {
-  local name=$1
-  shift
-  "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
-  local ours=$?
-  curl -s "$@" >"$work/theirs" 2>/dev/null
-  local theirs=$?
-  if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, curl exits $theirs"
-    cat "$work/ours.err" "$work/ours"
-    failed=$((failed + 1))
-  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
-    echo "FAIL $name: output differs from curl's"
-    diff <(mask_dates "$work/ours") <(mask_dates "$work/theirs") | head -20
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-}
 
 six=http://[::1]:$both
 compare "IPv6 literal" -i "$six/index.html"

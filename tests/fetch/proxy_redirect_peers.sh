@@ -16,32 +16,11 @@ fetch=${1:?usage: proxy_redirect_peers.sh PATH_TO_MERIDIAN_FETCH}
 here=$(dirname "$0")
 source "$here/peers.sh"
 
-need=()
-command -v tinyproxy >/dev/null || [[ -x /usr/bin/tinyproxy ]] || need+=(tinyproxy)
-command -v danted >/dev/null || [[ -x /usr/sbin/danted ]] || need+=(dante-server)
-command -v curl >/dev/null || need+=(curl)
-command -v openssl >/dev/null || need+=(openssl)
-command -v python3 >/dev/null || need+=(python3)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${need[@]}"; } >/dev/null 2>&1
-  fi
-  for p in tinyproxy danted curl openssl python3; do
-    command -v "$p" >/dev/null || [[ -x /usr/sbin/$p || -x /usr/bin/$p ]] || { echo "SKIP: $p not available"; exit 77; }
-  done
-fi
+require tinyproxy danted:dante-server curl openssl python3
 tinyproxy_bin=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
 danted_bin=$(command -v danted || echo /usr/sbin/danted)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch
 
 # A dead port: taken and let go again, so nothing listens there.
 read -r http_port https_port proxy_port socks_port dead_port < <(free_ports 5)
@@ -80,13 +59,9 @@ wait_for -k "$s/echo"
 wait_for -x "$proxy" "$h/echo"
 wait_for --socks5-hostname "$socks" "$h/echo"
 
-passed=0
-failed=0
-mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
-
-# compare NAME VARIABLES -- ARGS...: runs both clients with -s and ARGS, with
-# only PATH and VARIABLES (NAME=VALUE words) in their environment.
-compare() {
+# compare_in NAME VARIABLES -- ARGS...: compare, with only PATH and VARIABLES
+# (NAME=VALUE words) in the clients' environment.
+compare_in() {
   local name=$1
   shift
   local vars=()
@@ -95,96 +70,84 @@ compare() {
     shift
   done
   shift
-  env -i PATH="$PATH" "${vars[@]}" "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
-  local ours=$?
-  env -i PATH="$PATH" "${vars[@]}" curl -s "$@" >"$work/theirs" 2>/dev/null
-  local theirs=$?
-  if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, curl exits $theirs"
-    cat "$work/ours.err" "$work/ours"
-    failed=$((failed + 1))
-  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
-    echo "FAIL $name: output differs from curl's"
-    diff <(mask_dates "$work/ours") <(mask_dates "$work/theirs") | head -20
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
+  launch=(env -i PATH="$PATH" "${vars[@]}")
+  compare "$name" "$@"
+  launch=()
 }
 
 # ---- Proxy variables ----
-compare "http_proxy" http_proxy=$proxy -- "$h/echo"
-compare "http_proxy with scheme and user info" http_proxy=http://u:p@$proxy/ -- "$h/echo"
-compare "HTTP_PROXY is not read" HTTP_PROXY=$proxy -- "$h/echo"
-compare "all_proxy" all_proxy=$proxy -- "$h/echo"
-compare "ALL_PROXY" ALL_PROXY=$proxy -- "$h/echo"
-compare "http_proxy before all_proxy" http_proxy=$dead all_proxy=$proxy -- "$h/echo"
-compare "empty http_proxy leaves all_proxy" http_proxy= all_proxy=$proxy -- "$h/echo"
-compare "https_proxy not for http" https_proxy=$dead -- "$h/echo"
+compare_in "http_proxy" http_proxy=$proxy -- "$h/echo"
+compare_in "http_proxy with scheme and user info" http_proxy=http://u:p@$proxy/ -- "$h/echo"
+compare_in "HTTP_PROXY is not read" HTTP_PROXY=$proxy -- "$h/echo"
+compare_in "all_proxy" all_proxy=$proxy -- "$h/echo"
+compare_in "ALL_PROXY" ALL_PROXY=$proxy -- "$h/echo"
+compare_in "http_proxy before all_proxy" http_proxy=$dead all_proxy=$proxy -- "$h/echo"
+compare_in "empty http_proxy leaves all_proxy" http_proxy= all_proxy=$proxy -- "$h/echo"
+compare_in "https_proxy not for http" https_proxy=$dead -- "$h/echo"
 for list in 127.0.0.1 " 127.0.0.1 " "example.test, 127.0.0.1" "example.test 127.0.0.1" "*" 127.0.0.0/8 \
   127.0.0.1/32 127.0.0.2/32 "127.0.0.1:$http_port" "*,example.test" .0.0.1 0.0.1 example.test; do
-  compare "no_proxy '$list'" http_proxy=$proxy "no_proxy=$list" -- "$h/echo"
+  compare_in "no_proxy '$list'" http_proxy=$proxy "no_proxy=$list" -- "$h/echo"
 done
-compare "NO_PROXY" http_proxy=$proxy NO_PROXY=127.0.0.1 -- "$h/echo"
-compare "no_proxy before NO_PROXY" http_proxy=$proxy no_proxy=example.test NO_PROXY=127.0.0.1 -- "$h/echo"
-compare "empty no_proxy leaves NO_PROXY" http_proxy=$proxy no_proxy= NO_PROXY=127.0.0.1 -- "$h/echo"
+compare_in "NO_PROXY" http_proxy=$proxy NO_PROXY=127.0.0.1 -- "$h/echo"
+compare_in "no_proxy before NO_PROXY" http_proxy=$proxy no_proxy=example.test NO_PROXY=127.0.0.1 -- "$h/echo"
+compare_in "empty no_proxy leaves NO_PROXY" http_proxy=$proxy no_proxy= NO_PROXY=127.0.0.1 -- "$h/echo"
 for list in localhost .localhost LOCALHOST localhost. calhost host; do
-  compare "no_proxy '$list' for a name" http_proxy=$proxy "no_proxy=$list" -- "http://localhost:$http_port/echo"
+  compare_in "no_proxy '$list' for a name" http_proxy=$proxy "no_proxy=$list" -- "http://localhost:$http_port/echo"
 done
-compare "-x '' goes direct" http_proxy=$dead all_proxy=$dead -- -x "" "$h/echo"
-compare "--noproxy replaces no_proxy" http_proxy=$proxy no_proxy=example.test -- --noproxy 127.0.0.1 "$h/echo"
-compare "--noproxy '' lifts no_proxy" http_proxy=$proxy no_proxy=127.0.0.1 -- --noproxy "" "$h/echo"
-compare "no_proxy applies to -x" no_proxy=127.0.0.1 -- -x "$dead" "$h/echo"
-compare "-x before the variables" http_proxy=$dead -- -x "$proxy" "$h/echo"
-compare "--noproxy with -x" -- --noproxy "example.test,127.0.0.0/8" -x "$dead" "$h/echo"
-compare "no_proxy spares a bad setting" http_proxy=ftp://$proxy no_proxy=127.0.0.1 -- "$h/echo"
+compare_in "-x '' goes direct" http_proxy=$dead all_proxy=$dead -- -x "" "$h/echo"
+compare_in "--noproxy replaces no_proxy" http_proxy=$proxy no_proxy=example.test -- --noproxy 127.0.0.1 "$h/echo"
+compare_in "--noproxy '' lifts no_proxy" http_proxy=$proxy no_proxy=127.0.0.1 -- --noproxy "" "$h/echo"
+compare_in "no_proxy applies to -x" no_proxy=127.0.0.1 -- -x "$dead" "$h/echo"
+compare_in "-x before the variables" http_proxy=$dead -- -x "$proxy" "$h/echo"
+compare_in "--noproxy with -x" -- --noproxy "example.test,127.0.0.0/8" -x "$dead" "$h/echo"
+compare_in "no_proxy spares a bad setting" http_proxy=ftp://$proxy no_proxy=127.0.0.1 -- "$h/echo"
 for setting in "ftp://$proxy" "https2://$proxy" "http://:$proxy_port" "127.0.0.1:99999" "127.0.0.1:" "127.0.0.1:8o" \
   "$dead" "http://127.0.0.1"; do
-  compare "http_proxy '$setting'" "http_proxy=$setting" -- "$h/echo"
-  compare "-x '$setting'" -- -x "$setting" "$h/echo"
+  compare_in "http_proxy '$setting'" "http_proxy=$setting" -- "$h/echo"
+  compare_in "-x '$setting'" -- -x "$setting" "$h/echo"
 done
-compare "dead proxy for two URLs" http_proxy=$dead -- "$h/echo" "$h/echo"
+compare_in "dead proxy for two URLs" http_proxy=$dead -- "$h/echo" "$h/echo"
 
 # https: the tunnel of https_proxy; http_proxy is not for https.
-compare "https_proxy" https_proxy=$proxy -- -k "$s/echo"
-compare "HTTPS_PROXY" HTTPS_PROXY=$dead -- -k "$s/echo"
-compare "https_proxy before HTTPS_PROXY" https_proxy=$proxy HTTPS_PROXY=$dead -- -k "$s/echo"
-compare "http_proxy not for https" http_proxy=$dead -- -k "$s/echo"
-compare "all_proxy for https" all_proxy=$dead -- -k "$s/echo"
-compare "no_proxy for https" https_proxy=$dead no_proxy=127.0.0.1 -- -k "$s/echo"
+compare_in "https_proxy" https_proxy=$proxy -- -k "$s/echo"
+compare_in "HTTPS_PROXY" HTTPS_PROXY=$dead -- -k "$s/echo"
+compare_in "https_proxy before HTTPS_PROXY" https_proxy=$proxy HTTPS_PROXY=$dead -- -k "$s/echo"
+compare_in "http_proxy not for https" http_proxy=$dead -- -k "$s/echo"
+compare_in "all_proxy for https" all_proxy=$dead -- -k "$s/echo"
+compare_in "no_proxy for https" https_proxy=$dead no_proxy=127.0.0.1 -- -k "$s/echo"
 
 # SOCKS, from the variables and from -x: dante connects from 127.0.0.2.
 for scheme in socks4 socks4a socks5 socks5h; do
-  compare "all_proxy $scheme://" all_proxy=$scheme://$socks -- "$h/echo"
-  compare "-x $scheme://" -- -x "$scheme://$socks" "$h/echo"
-  compare "https_proxy $scheme://" https_proxy=$scheme://$socks -- -k "$s/echo"
+  compare_in "all_proxy $scheme://" all_proxy=$scheme://$socks -- "$h/echo"
+  compare_in "-x $scheme://" -- -x "$scheme://$socks" "$h/echo"
+  compare_in "https_proxy $scheme://" https_proxy=$scheme://$socks -- -k "$s/echo"
 done
-compare "socks5h:// with no_proxy" http_proxy=socks5h://$socks no_proxy=127.0.0.1 -- "$h/echo"
-compare "socks4:// dead" http_proxy=socks4://$dead -- "$h/echo"
+compare_in "socks5h:// with no_proxy" http_proxy=socks5h://$socks no_proxy=127.0.0.1 -- "$h/echo"
+compare_in "socks4:// dead" http_proxy=socks4://$dead -- "$h/echo"
 
 # A redirect to a host of no_proxy leaves the proxy; one back takes it again.
-compare "redirect out of the proxy" http_proxy=$proxy no_proxy=localhost -- -L "$h/to?http://localhost:$http_port/echo"
-compare "redirect into the proxy" http_proxy=$proxy no_proxy=localhost -- \
+compare_in "redirect out of the proxy" http_proxy=$proxy no_proxy=localhost -- -L "$h/to?http://localhost:$http_port/echo"
+compare_in "redirect into the proxy" http_proxy=$proxy no_proxy=localhost -- \
   -L "http://localhost:$http_port/to?$h/echo"
 
 # ---- Methods on redirects ----
 printf 'uploaded\n' >"$work/upload.txt"
 for code in 301 302 303 307 308; do
-  compare "$code after GET" -- -L "$h/r/$code"
-  compare "$code after POST" -- -L -d "a=1&b=2" "$h/r/$code"
-  compare "$code after POST with head" -- -i -L -d "a=1" "$h/r/$code"
-  compare "$code after POST, --post$code" -- -L "--post$code" -d "a=1" "$h/r/$code"
-  compare "$code after POST, all --post" -- -L --post301 --post302 --post303 -d "a=1" "$h/r/$code"
-  compare "$code after PUT" -- -L -T "$work/upload.txt" "$h/r/$code"
-  compare "$code after HEAD" -- -L -I "$h/r/$code"
-  compare "$code after DELETE" -- -L -X DELETE "$h/r/$code"
-  compare "$code after POST, not followed" -- -i -d "a=1" "$h/r/$code"
-  compare "$code after POST, over the proxy" http_proxy=$proxy -- -L -d "a=1" "$h/r/$code"
+  compare_in "$code after GET" -- -L "$h/r/$code"
+  compare_in "$code after POST" -- -L -d "a=1&b=2" "$h/r/$code"
+  compare_in "$code after POST with head" -- -i -L -d "a=1" "$h/r/$code"
+  compare_in "$code after POST, --post$code" -- -L "--post$code" -d "a=1" "$h/r/$code"
+  compare_in "$code after POST, all --post" -- -L --post301 --post302 --post303 -d "a=1" "$h/r/$code"
+  compare_in "$code after PUT" -- -L -T "$work/upload.txt" "$h/r/$code"
+  compare_in "$code after HEAD" -- -L -I "$h/r/$code"
+  compare_in "$code after DELETE" -- -L -X DELETE "$h/r/$code"
+  compare_in "$code after POST, not followed" -- -i -d "a=1" "$h/r/$code"
+  compare_in "$code after POST, over the proxy" http_proxy=$proxy -- -L -d "a=1" "$h/r/$code"
 done
-compare "307 then 303 after POST" -- -L -d "a=1" "$h/r/307/r/303/echo"
-compare "303 then 307 after POST" -- -L -d "a=1" "$h/r/303/r/307/echo"
-compare "307, 302, 308 after POST" -- -i -L -d "a=1" "$h/r/307/r/302/r/308/echo"
-compare "POST file to 308 with a form type" -- -L -d "@$work/upload.txt" -H "Content-Type: text/x-test" "$h/r/308"
+compare_in "307 then 303 after POST" -- -L -d "a=1" "$h/r/307/r/303/echo"
+compare_in "303 then 307 after POST" -- -L -d "a=1" "$h/r/303/r/307/echo"
+compare_in "307, 302, 308 after POST" -- -i -L -d "a=1" "$h/r/307/r/302/r/308/echo"
+compare_in "POST file to 308 with a form type" -- -L -d "@$work/upload.txt" -H "Content-Type: text/x-test" "$h/r/308"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

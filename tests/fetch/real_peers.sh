@@ -19,31 +19,11 @@ source "$(dirname "$0")/nginx_conf.sh"
 source "$(dirname "$0")/boundary_files.sh"
 source "$(dirname "$0")/peers.sh"
 
-need=()
-command -v nginx >/dev/null || [[ -x /usr/sbin/nginx ]] || need+=(nginx)
-command -v tinyproxy >/dev/null || [[ -x /usr/bin/tinyproxy ]] || need+=(tinyproxy)
-command -v curl >/dev/null || need+=(curl)
-command -v python3 >/dev/null || need+=(python3)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${need[@]}"; } >/dev/null 2>&1
-  fi
-  for p in "${need[@]}"; do
-    command -v "$p" >/dev/null || [[ -x /usr/sbin/$p || -x /usr/bin/$p ]] || { echo "SKIP: $p not available"; exit 77; }
-  done
-fi
+require nginx tinyproxy curl python3
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 tinyproxy_bin=$(command -v tinyproxy || echo /usr/bin/tinyproxy)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch
 
 # Five free loopback ports, asked of the system.
 read -r nginx_port python_port close_port proxy_port auth_proxy_port < <(free_ports 5)
@@ -125,31 +105,6 @@ wait_for "http://127.0.0.1:$python_port/index.html"
 wait_for "http://127.0.0.1:$close_port/"
 wait_for -x "127.0.0.1:$proxy_port" "http://127.0.0.1:$nginx_port/index.html"
 wait_for -x "127.0.0.1:$auth_proxy_port" "http://127.0.0.1:$nginx_port/index.html"
-
-passed=0
-failed=0
-mask_dates() { sed -E 's/^(Date: ).*\r$/\1-\r/' "$1"; }
-
-# compare NAME ARGS...: runs both clients with -s and ARGS.
-compare() {
-  local name=$1
-  shift
-  "$fetch" -s "$@" >"$work/ours" 2>"$work/ours.err"
-  local ours=$?
-  "$reference" -s "$@" >"$work/theirs" 2>/dev/null
-  local theirs=$?
-  if [[ $ours -ne $theirs ]]; then
-    echo "FAIL $name: exit $ours, the reference exits $theirs"
-    cat "$work/ours.err" "$work/ours"
-    failed=$((failed + 1))
-  elif ! cmp -s <(mask_dates "$work/ours") <(mask_dates "$work/theirs"); then
-    echo "FAIL $name: output differs from the reference's"
-    diff <(mask_dates "$work/ours" | od -c | head -40) <(mask_dates "$work/theirs" | od -c | head -40) | head -20
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-}
 
 n=http://127.0.0.1:$nginx_port
 p=http://127.0.0.1:$python_port
