@@ -222,6 +222,13 @@ TEST_F(FetchRun, CookieJarCarriesCookiesToTheNextRun) {
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(std::string::npos, requests[0].head.find("Cookie:"));
   EXPECT_NE(std::string::npos, requests[1].head.find("\r\nCookie: sid=42\r\n")) << requests[1].head;
+
+  // A jar that cannot be written is said, and the transfer still counts, as
+  // with curl.
+  const std::string unwritable = Path("no-such-folder") + "/jar";
+  const Result r = Run({"-c", unwritable, server.Url("/again")});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("Failed to save cookies in " + unwritable)) << r.err;
 }
 
 TEST_F(FetchRun, UploadsAFileWithPutAndRefusesAMissingOne) {
