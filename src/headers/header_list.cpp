@@ -85,10 +85,10 @@ std::string TNetHeaderList::ValueAt(int32_t index) const {
   return rtl::Trim(value);
 }
 
-int32_t TNetHeaderList::FindName(std::string_view name) const {
+int32_t TNetHeaderList::FindName(std::string_view name, int32_t from) const {
   const std::string_view end = NameEnd();
   const std::vector<std::string>& lines = Lines();
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = static_cast<size_t>(std::max(from, 0)); i < lines.size(); ++i) {
     if (NameIs(lines[i], name, end)) return static_cast<int32_t>(i);
   }
   return -1;
@@ -123,7 +123,7 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
     NeutraliseLineBreaks(line);
     if (fold_on_set_) {
       DropContinuations(index);
-      WriteFolded(index, line);
+      WriteFolded(index, std::move(line));
     } else {
       SetStrings(index, std::move(line));
     }
@@ -135,21 +135,18 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
 
 void TNetHeaderList::CollectValues(std::string_view name, rtl::TStringList* dest) const {
   if (dest == nullptr) return;
-  const std::string_view end = NameEnd();
-  const std::vector<std::string>& lines = Lines();
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (NameIs(lines[i], name, end)) dest->Add(ValueAt(static_cast<int32_t>(i)));
-  }
+  for (int32_t i = FindName(name); i >= 0; i = FindName(name, i + 1)) dest->Add(ValueAt(i));
 }
 
 void TNetHeaderList::DropContinuations(int32_t index) {
   while (index + 1 < Count() && IsContinuationLine(Strings(index + 1))) Delete(index + 1);
 }
 
-void TNetHeaderList::WriteFolded(int32_t index, std::string_view text) {
+void TNetHeaderList::WriteFolded(int32_t index, std::string text) {
   // A text shorter than the fold width with no break of its own stays one line.
-  if (text.size() < static_cast<size_t>(std::max(fold_width_, 0)) && text.find('\r') == std::string_view::npos) {
-    SetStrings(index, rtl::TrimRight(text));
+  if (text.size() < static_cast<size_t>(std::max(fold_width_, 0)) && text.find('\r') == std::string::npos) {
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
+    SetStrings(index, std::move(text));
     return;
   }
   const std::string wrapped = rtl::WrapText(text, kFoldBreak, kFoldBreakChars, fold_width_);

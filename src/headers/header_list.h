@@ -50,9 +50,9 @@ class TNetHeaderList : public rtl::TStringList {
   // joined by single spaces when JoinContinuations. Empty for an index outside
   // the list.
   std::string ValueAt(int32_t index) const;
-  // Index of the first line whose name equals `name` without regard to case;
-  // -1 when there is none.
-  int32_t FindName(std::string_view name) const;
+  // Index of the first line at or after `from` whose name equals `name`
+  // without regard to case; -1 when there is none.
+  int32_t FindName(std::string_view name, int32_t from = 0) const;
   // FindName for each of `names` (as many as `indexes`) in one pass over the
   // lines: for parsers that read many names at once.
   void FindNames(std::span<const std::string_view> names, std::span<int32_t> indexes) const;
@@ -83,7 +83,7 @@ class TNetHeaderList : public rtl::TStringList {
   // NameEnd) ends a name.
   static bool NameIs(std::string_view line, std::string_view name, std::string_view end);
   void DropContinuations(int32_t index);
-  void WriteFolded(int32_t index, std::string_view text);
+  void WriteFolded(int32_t index, std::string text);
 
   std::string name_separator_ = ": ";
   bool match_case_ = false;

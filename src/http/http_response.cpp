@@ -5,7 +5,6 @@
 
 #include "net/exceptions.h"
 #include "rtl/streams.h"
-#include "rtl/string_list.h"
 #include "rtl/text.h"
 #include "transport/tcp_connection.h"
 
@@ -43,7 +42,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // "HTTP/" (any letter case), a digit, ".", a digit, blanks, a status code of
 // three digits (100 to 999), then the end or a blank and the reason.
 bool IsStatusLine(std::string_view line) {
-  if (line.size() < 12 || !rtl::SameText(std::string(line.substr(0, 5)), "HTTP/")) return false;
+  if (line.size() < 12 || !rtl::SameText(line.substr(0, 5), "HTTP/")) return false;
   if (!IsDigit(line[5]) || line[6] != '.' || !IsDigit(line[7]) || line[8] != ' ') return false;
   size_t at = line.find_first_not_of(' ', 8);
   if (at == std::string_view::npos || line.size() - at < 3) return false;
@@ -52,35 +51,31 @@ bool IsStatusLine(std::string_view line) {
   return at == line.size() || line[at] == ' ' || line[at] == '\t';
 }
 
-// The last coding of a comma-separated list of transfer codings, trimmed.
-std::string FinalCoding(const rtl::TStringList& values) {
-  std::string last;
-  for (const std::string& line : values.Lines()) {
-    std::string rest = line;
-    while (!rest.empty()) {
-      std::string coding = rtl::Trim(rtl::Fetch(rest, ","));
-      if (!coding.empty()) last = coding;
-    }
+// Calls `each` with every element of a comma-separated list, trimmed; a list
+// that ends in a comma has no empty element after it.
+template <typename Each>
+void ForEachListElement(std::string_view list, Each each) {
+  while (!list.empty()) {
+    const size_t comma = list.find(',');
+    each(rtl::TrimmedView(list.substr(0, comma)));
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
   }
-  return last;
 }
 
 // True when the comma-separated header value lists `token` (case ignored).
 bool ListsToken(std::string_view value, std::string_view token) {
-  std::string rest(value);
-  while (!rest.empty()) {
-    if (rtl::SameText(rtl::Trim(rtl::Fetch(rest, ",")), token)) return true;
-  }
-  return false;
+  bool found = false;
+  ForEachListElement(value, [&](std::string_view element) { found = found || rtl::SameText(element, token); });
+  return found;
 }
 
 // The size on a chunk-size line: hexadecimal digits in either case, then
 // optional ";name=value" extensions, which are ignored. False when the digits
 // are missing, are no hexadecimal number or do not fit.
-bool ParseChunkSize(const std::string& line, int64_t& size) {
-  std::string rest = rtl::Trim(line);
-  rest = rtl::Trim(rtl::Fetch(rest, ";"));
-  std::string digits = rtl::Fetch(rest, " ");
+bool ParseChunkSize(std::string_view line, int64_t& size) {
+  std::string_view rest = rtl::TrimmedView(line);
+  rest = rtl::TrimmedView(rest.substr(0, rest.find(';')));
+  const std::string_view digits = rest.substr(0, rest.find(' '));
   if (digits.empty()) return false;
   int64_t result = 0;
   for (char c : digits) {
@@ -107,10 +102,10 @@ TNetHTTPResponse::TNetHTTPResponse(TNetTCPConnection* client, TNetHTTPVersionQue
 void TNetHTTPResponse::SetStatusLine(std::string line) {
   status_line_ = std::move(line);
   // The code is the token after the first blank: 'HTTP/1.1 200 OK' -> "200".
-  std::string rest = status_line_;
-  rtl::Fetch(rest, " ");
-  rest = rtl::Trim(rest);
-  std::string token = rtl::Fetch(rest, " ");
+  std::string_view rest = status_line_;
+  const size_t blank = rest.find(' ');
+  rest = rtl::TrimmedView(blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1));
+  const std::string_view token = rest.substr(0, rest.find(' '));
   int64_t code = -1;
   status_code_ = ParseDecimalUpTo(token, std::numeric_limits<int32_t>::max(), code)
                      ? static_cast<int32_t>(code)
@@ -123,7 +118,7 @@ bool TNetHTTPResponse::IsInterim() const {
 
 bool TNetHTTPResponse::ConnectionReusable() {
   if (status_line_.size() > 5) {
-    std::string version = status_line_.substr(5, 3);
+    const std::string_view version = std::string_view(status_line_).substr(5, 3);
     if (rtl::SameText(version, "1.0")) {
       status_version_ = pv1_0;
     } else if (rtl::SameText(version, "1.1")) {
@@ -226,37 +221,43 @@ void TNetHTTPResponse::ReadResponseHead() {
 // then a length that all "Content-Length" values agree on; else the body runs
 // until the close.
 void TNetHTTPResponse::DecideFraming() {
-  // The codings may be spread over several "Transfer-Encoding" lines.
-  rtl::TStringList codings;
-  WireHeaders().CollectValues("Transfer-Encoding", &codings);
-  // Only a final "chunked" frames the body; with another coding last the body
-  // runs until the close.
-  bool chunked = rtl::SameText(FinalCoding(codings), "chunked");
+  const TNetHeaderList& wire = WireHeaders();
+  // The codings may be spread over several "Transfer-Encoding" lines. Only a
+  // final "chunked" frames the body; with another coding last the body runs
+  // until the close.
+  std::string final_coding;
+  for (int32_t i = wire.FindName("Transfer-Encoding"); i >= 0; i = wire.FindName("Transfer-Encoding", i + 1)) {
+    ForEachListElement(wire.ValueAt(i), [&](std::string_view coding) {
+      if (!coding.empty()) final_coding = coding;
+    });
+  }
+  const bool chunked = rtl::SameText(final_coding, "chunked");
 
   // Every "Content-Length" line, and every element of a comma list in one,
-  // must give the same value.
-  rtl::TStringList values;
-  WireHeaders().CollectValues("Content-Length", &values);
+  // must give the same value: the same number, or the same text where it is
+  // none.
   bool announced = false;
   bool length_valid = false;
   bool invalid = false;
   bool conflict = false;
   int64_t length = -1;
-  std::string first;
-  for (const std::string& line : values.Lines()) {
-    std::string rest = line;
+  std::string first_text;
+  for (int32_t i = wire.FindName("Content-Length"); i >= 0; i = wire.FindName("Content-Length", i + 1)) {
+    const std::string line = wire.ValueAt(i);
+    std::string_view rest = line;
     do {
-      std::string text = rtl::Trim(rtl::Fetch(rest, ","));
+      const size_t comma = rest.find(',');
+      const std::string_view text = rtl::TrimmedView(rest.substr(0, comma));
+      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
       int64_t value = -1;
-      bool valid = ParseDecimalUpTo(text, std::numeric_limits<int64_t>::max(), value);
+      const bool valid = ParseDecimalUpTo(text, std::numeric_limits<int64_t>::max(), value);
       if (!valid) invalid = true;
-      std::string normal = valid ? std::to_string(value) : text;
       if (!announced) {
         announced = true;
-        first = normal;
         length_valid = valid;
         length = value;
-      } else if (normal != first) {
+        if (!valid) first_text = text;
+      } else if (valid != length_valid || (valid ? value != length : text != first_text)) {
         conflict = true;
       }
     } while (!rest.empty());

@@ -53,6 +53,13 @@ std::string Fetch(std::string& input, std::string_view delimiter) {
   return before;
 }
 
+std::string_view FetchView(std::string_view& input, std::string_view delimiter) {
+  const size_t at = FirstOccurrence(delimiter, input);
+  const std::string_view before = at == 0 ? input : input.substr(0, at - 1);
+  input = at == 0 ? std::string_view() : input.substr(at - 1 + delimiter.size());
+  return before;
+}
+
 size_t LastOccurrenceAtOrBefore(std::string_view sub, std::string_view text, int64_t start) {
   const int64_t size = static_cast<int64_t>(text.size());
   const int64_t sub_size = static_cast<int64_t>(sub.size());

@@ -28,6 +28,8 @@ size_t FirstOccurrence(std::string_view sub, std::string_view text);
 // after the delimiter in `input`. Without the delimiter, returns the whole input
 // and empties it.
 std::string Fetch(std::string& input, std::string_view delimiter);
+// Fetch on a view: the same split, with no text copied.
+std::string_view FetchView(std::string_view& input, std::string_view delimiter);
 
 // Scans candidate positions downward from min(start, size - sub.size() + 1) to 1
 // and returns the first at which `text` holds `sub`, letters compared without

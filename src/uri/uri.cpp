@@ -13,14 +13,6 @@ namespace {
 constexpr const char* kProtocolFieldEmpty = "Protocol field is empty";
 constexpr const char* kHostFieldEmpty = "Host field is empty";
 
-// Cuts `text` at the first `delimiter`: `text` keeps what comes before it and
-// the rest (without the delimiter) is returned; empty without a delimiter.
-std::string CutAt(std::string& text, std::string_view delimiter) {
-  std::string rest = std::move(text);
-  text = rtl::Fetch(rest, delimiter);
-  return rest;
-}
-
 }  // namespace
 
 TNetURI::TNetURI(std::string_view uri) {
@@ -45,47 +37,42 @@ void TNetURI::NormalizeSlashes(std::string& path) {
 void TNetURI::SetURI(std::string_view uri) {
   uri_ = uri;
   NormalizeSlashes(uri_);
-  std::string rest = uri_;
+  std::string_view rest = uri_;
   host_.clear();
   protocol_.clear();
-  path_.clear();
-  document_.clear();
   port_.clear();
-  bookmark_.clear();
   username_.clear();
   password_.clear();
-  params_.clear();
 
   const size_t scheme_end = rtl::FirstOccurrence("://", rest);
   if (scheme_end > 0) {
     protocol_ = rest.substr(0, scheme_end - 1);
-    rest.erase(0, scheme_end + 2);
-    std::string authority = rtl::Fetch(rest, "/");
+    rest.remove_prefix(scheme_end + 2);
+    std::string_view authority = rtl::FetchView(rest, "/");
     const size_t at = rtl::FirstOccurrence("@", authority);
     if (at > 0) {
-      password_ = authority.substr(0, at - 1);
-      authority.erase(0, at);
+      std::string_view user_info = authority.substr(0, at - 1);
+      authority.remove_prefix(at);
+      username_ = rtl::FetchView(user_info, ":");
+      if (!username_.empty()) password_ = user_info;
     }
-    username_ = rtl::Fetch(password_, ":");
-    if (username_.empty()) password_.clear();
     if (!SplitBracketedHost(authority)) {
-      host_ = rtl::Fetch(authority, ":");
-      port_ = std::move(authority);
+      host_ = rtl::FetchView(authority, ":");
+      port_ = authority;
     }
   }
-  ParsePathAndQuery(std::move(rest), scheme_end > 0);
-  if (bookmark_.empty()) bookmark_ = CutAt(params_, "#");
+  ParsePathAndQuery(rest, scheme_end > 0);
 }
 
-bool TNetURI::SplitBracketedHost(const std::string& authority) {
+bool TNetURI::SplitBracketedHost(std::string_view authority) {
   // "[" address "]" [":" port]: an IPv6 literal, whose colons are no port
   // separators. Anything else that starts with "[" takes the plain road.
   if (authority.empty() || authority.front() != '[') return false;
   const size_t close = authority.find(']');
-  if (close == std::string::npos) return false;
+  if (close == std::string_view::npos) return false;
   if (close + 1 < authority.size() && authority[close + 1] != ':') return false;
   host_ = authority.substr(1, close - 1);
-  port_ = close + 1 < authority.size() ? authority.substr(close + 2) : std::string();
+  port_ = close + 1 < authority.size() ? authority.substr(close + 2) : std::string_view();
   return true;
 }
 
@@ -94,7 +81,7 @@ std::string TNetURI::AuthorityHost(const std::string& host) {
   return "[" + host + "]";
 }
 
-void TNetURI::ParsePathAndQuery(std::string rest, bool absolute) {
+void TNetURI::ParsePathAndQuery(std::string_view rest, bool absolute) {
   // A "=" starts the query only when there is no "?" at all.
   size_t query = rtl::FirstOccurrence("?", rest);
   if (query == 0) query = rtl::FirstOccurrence("=", rest);
@@ -104,15 +91,24 @@ void TNetURI::ParsePathAndQuery(std::string rest, bool absolute) {
 
   path_.clear();
   if (absolute) path_.push_back('/');
-  path_.append(rest, 0, slash);
-  if (query > 0) {
-    document_ = rest.substr(0, query - 1);
-    params_ = rest.substr(query - 1);
-  } else {
-    document_ = std::move(rest);
+  path_.append(rest.substr(0, slash));
+  std::string_view document = query > 0 ? rest.substr(0, query - 1) : rest;
+  std::string_view params = query > 0 ? rest.substr(query - 1) : std::string_view();
+  document.remove_prefix(std::min(slash, document.size()));
+  // The fragment: after a "#" in the document of a full URL, else after one
+  // in the query.
+  std::string_view bookmark;
+  if (absolute) {
+    bookmark = document;
+    document = rtl::FetchView(bookmark, "#");
   }
-  document_.erase(0, std::min(slash, document_.size()));
-  if (absolute) bookmark_ = CutAt(document_, "#");
+  if (bookmark.empty()) {
+    bookmark = params;
+    params = rtl::FetchView(bookmark, "#");
+  }
+  document_ = document;
+  params_ = params;
+  bookmark_ = bookmark;
 }
 
 std::string TNetURI::ComposeURI(TNetURIOptionalParts optional_parts) const {

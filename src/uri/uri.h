@@ -90,9 +90,9 @@ class TNetURI {
   void SetBookmark(std::string value) { bookmark_ = std::move(value); }
 
  private:
-  void ParsePathAndQuery(std::string rest, bool absolute);
+  void ParsePathAndQuery(std::string_view rest, bool absolute);
   // Host and Port of a bracketed authority; false (nothing set) for any other.
-  bool SplitBracketedHost(const std::string& authority);
+  bool SplitBracketedHost(std::string_view authority);
 
   std::string document_;
   std::string protocol_;

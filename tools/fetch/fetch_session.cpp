@@ -48,12 +48,15 @@ TNetHTTPMethod MethodFromWord(const std::string& word) {
   throw EFetchError(fxUsage, "option --request: the method " + word + " is not supported");
 }
 
-bool IsDecimal(std::string_view text) {
-  if (text.empty()) return false;
+// A port of digits only, from 1 to 65535.
+bool IsPortNumber(std::string_view text) {
+  if (text.empty() || text.size() > 5) return false;
+  int32_t port = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
+    port = port * 10 + (c - '0');
   }
-  return true;
+  return port >= 1 && port <= 65535;
 }
 
 std::string ReadWholeFile(const std::string& file_name) {
@@ -93,8 +96,7 @@ std::string CheckedURL(const std::string& url) {
   }
   const net::TNetURI uri(full);
   if (uri.Host().empty()) throw EFetchError(fxMalformedURL, "No host part in the URL");
-  if (!uri.Port().empty() && (!IsDecimal(uri.Port()) || uri.Port().size() > 5 || std::stoi(uri.Port()) == 0 ||
-                              std::stoi(uri.Port()) > 65535)) {
+  if (!uri.Port().empty() && !IsPortNumber(uri.Port())) {
     throw EFetchError(fxMalformedURL, "Port number was not a decimal number between 1 and 65535");
   }
   return full;
