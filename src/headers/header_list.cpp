@@ -41,11 +41,12 @@ std::string_view TNetHeaderList::NameEnd() const {
   return separator;
 }
 
-std::string_view TNetHeaderList::LineName(int32_t index) const {
-  const std::string& line = Strings(index);
-  const size_t at = rtl::FirstOccurrence(NameEnd(), line);
-  return at == 0 ? std::string_view() : std::string_view(line).substr(0, at - 1);
+std::string_view TNetHeaderList::NameOf(std::string_view line, std::string_view end) {
+  const size_t at = rtl::FirstOccurrence(end, line);
+  return at == 0 ? std::string_view() : line.substr(0, at - 1);
 }
+
+std::string_view TNetHeaderList::LineName(int32_t index) const { return NameOf(Strings(index), NameEnd()); }
 
 bool TNetHeaderList::NameIs(std::string_view line, std::string_view name, std::string_view end) {
   // The cheap test first: the separator must follow right behind the name,
@@ -55,8 +56,8 @@ bool TNetHeaderList::NameIs(std::string_view line, std::string_view name, std::s
   // A line without the separator has an empty name.
   if (name.empty()) return rtl::FirstOccurrence(end, line) <= 1;
   const size_t named = name.size() + end.size();
-  return line.size() >= named && line.substr(name.size(), end.size()) == end &&
-         rtl::SameText(line.substr(0, name.size()), name) &&
+  if (end.empty() || line.size() < named || line[name.size()] != end[0]) return false;
+  return line.substr(name.size(), end.size()) == end && rtl::SameText(line.substr(0, name.size()), name) &&
          rtl::FirstOccurrence(end, line.substr(0, named)) == name.size() + 1;
 }
 
@@ -67,22 +68,37 @@ std::string TNetHeaderList::NameAt(int32_t index) const {
 }
 
 std::string TNetHeaderList::ValueAt(int32_t index) const {
-  if (index < 0 || index >= Count()) return {};
-  const std::string_view line = Strings(index);
+  std::string value;
+  ValueInto(index, value);
+  return value;
+}
+
+void TNetHeaderList::ValueInto(int32_t index, std::string& value) const {
+  value.clear();
+  if (index < 0 || index >= Count()) return;
+  const std::vector<std::string>& lines = Lines();
+  const std::string_view line = lines[static_cast<size_t>(index)];
   // The value starts one byte past the name's end, behind the ":".
-  const size_t start = LineName(index).size() + 1;
+  const size_t start = NameOf(line, NameEnd()).size() + 1;
   const std::string_view first = start < line.size() ? line.substr(start) : std::string_view();
-  const bool continued = join_continuations_ && index + 1 < Count() && IsContinuationLine(Strings(index + 1));
-  if (!continued) return std::string(rtl::TrimmedView(first));
+  const auto continues = [&](size_t i) { return join_continuations_ && i < lines.size() && IsContinuationLine(lines[i]); };
+  size_t next = static_cast<size_t>(index) + 1;
+  if (!continues(next)) {
+    value = rtl::TrimmedView(first);
+    return;
+  }
   // Joining trims both sides of each piece; leading blanks of the whole are
   // trimmed once at the end, so trailing ones are all that need going here.
-  std::string value(first);
-  for (int32_t i = index + 1; i < Count() && IsContinuationLine(Strings(i)); ++i) {
+  value = first;
+  for (; continues(next); ++next) {
     while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.pop_back();
     value += ' ';
-    value += rtl::TrimmedView(Strings(i));
+    value += rtl::TrimmedView(lines[next]);
   }
-  return rtl::Trim(value);
+  const std::string_view trimmed = rtl::TrimmedView(value);
+  const size_t lead = static_cast<size_t>(trimmed.data() - value.data());
+  value.resize(lead + trimmed.size());
+  value.erase(0, lead);
 }
 
 int32_t TNetHeaderList::FindName(std::string_view name, int32_t from) const {
@@ -100,8 +116,7 @@ void TNetHeaderList::FindNames(std::span<const std::string_view> names, std::spa
   size_t missing = names.size();
   const std::vector<std::string>& lines = Lines();
   for (size_t i = 0; i < lines.size() && missing > 0; ++i) {
-    const size_t at = rtl::FirstOccurrence(end, lines[i]);
-    const std::string_view name(lines[i].data(), at == 0 ? 0 : at - 1);
+    const std::string_view name = NameOf(lines[i], end);
     for (size_t k = 0; k < names.size(); ++k) {
       if (indexes[k] < 0 && names[k].size() == name.size() && rtl::SameText(name, names[k])) {
         indexes[k] = static_cast<int32_t>(i);
@@ -114,22 +129,32 @@ void TNetHeaderList::FindNames(std::span<const std::string_view> names, std::spa
 std::string TNetHeaderList::GetValue(std::string_view name) const { return ValueAt(FindName(name)); }
 
 void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
-  int32_t index = FindName(name);
-  if (!value.empty()) {
-    if (index < 0) index = Add(std::string());
-    std::string line;
-    line.reserve(name.size() + name_separator_.size() + value.size());
-    line.append(name).append(name_separator_).append(value);
-    NeutraliseLineBreaks(line);
-    if (fold_on_set_) {
-      DropContinuations(index);
-      WriteFolded(index, std::move(line));
-    } else {
-      SetStrings(index, std::move(line));
-    }
-  } else if (index >= 0) {
+  const int32_t index = FindName(name);
+  if (index < 0) {
+    AddValue(name, value);
+  } else if (!value.empty()) {
+    if (fold_on_set_) DropContinuations(index);
+    WriteLine(index, name, value);
+  } else {
     if (fold_on_set_) DropContinuations(index);
     Delete(index);
+  }
+}
+
+void TNetHeaderList::AddValue(std::string_view name, std::string_view value) {
+  if (value.empty()) return;
+  WriteLine(Add(std::string()), name, value);
+}
+
+void TNetHeaderList::WriteLine(int32_t index, std::string_view name, std::string_view value) {
+  std::string line;
+  line.reserve(name.size() + name_separator_.size() + value.size());
+  line.append(name).append(name_separator_).append(value);
+  NeutraliseLineBreaks(line);
+  if (fold_on_set_) {
+    WriteFolded(index, std::move(line));
+  } else {
+    SetStrings(index, std::move(line));
   }
 }
 

@@ -50,6 +50,9 @@ class TNetHeaderList : public rtl::TStringList {
   // joined by single spaces when JoinContinuations. Empty for an index outside
   // the list.
   std::string ValueAt(int32_t index) const;
+  // ValueAt written into `value`, whose storage is reused: for parsers that
+  // read a block after block into the same fields.
+  void ValueInto(int32_t index, std::string& value) const;
   // Index of the first line at or after `from` whose name equals `name`
   // without regard to case; -1 when there is none.
   int32_t FindName(std::string_view name, int32_t from = 0) const;
@@ -66,6 +69,9 @@ class TNetHeaderList : public rtl::TStringList {
   // that is not part of a CR LF followed by a blank becomes a space, and folds
   // that would leave an empty line are dropped.
   void SetValue(std::string_view name, std::string_view value);
+  // Appends the line SetValue writes for a name not yet in the list, without
+  // looking for one; nothing for an empty value. For composing a block afresh.
+  void AddValue(std::string_view name, std::string_view value);
   // Appends to `dest`, in list order, the value of every line named `name`.
   // Does nothing when `dest` is null.
   void CollectValues(std::string_view name, rtl::TStringList* dest) const;
@@ -77,12 +83,17 @@ class TNetHeaderList : public rtl::TStringList {
   // The name of the line at `index` as it stands in the line (letter case
   // kept), a view into the line.
   std::string_view LineName(int32_t index) const;
+  // The name of `line`, as LineName, for a separator that ends in `end`.
+  static std::string_view NameOf(std::string_view line, std::string_view end);
   // The separator without its trailing blanks: what ends a line's name.
   std::string_view NameEnd() const;
   // Whether `line` is named `name`, letter case ignored, when `end` (see
   // NameEnd) ends a name.
   static bool NameIs(std::string_view line, std::string_view name, std::string_view end);
   void DropContinuations(int32_t index);
+  // Sets the line at `index` to `name`, the separator and `value`, as SetValue
+  // writes it (line breaks neutralised, folded when FoldOnSet).
+  void WriteLine(int32_t index, std::string_view name, std::string_view value);
   void WriteFolded(int32_t index, std::string text);
 
   std::string name_separator_ = ": ";

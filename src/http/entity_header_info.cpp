@@ -77,50 +77,46 @@ void TNetEntityHeaderInfo::Clear() {
 }
 
 void TNetEntityHeaderInfo::ParseHeaders() {
-  // One pass over the lines finds them all.
-  enum : size_t { kConnection, kVersion, kEncoding, kLanguage, kType, kLength, kDate, kLastModified, kExpires, kPragma, kCount };
-  static constexpr std::array<std::string_view, kCount> kNames = {
-      "Connection",     "Content-Version", "Content-Encoding", "Content-Language", "Content-Type",
-      "Content-Length", "Date",            "Last-Modified",    "Expires",          "Pragma"};
+  std::array<int32_t, kEntityNames.size()> at{};
+  wire_headers_->FindNames(kEntityNames, at);
+  ParseEntityFields(at);
+}
+
+void TNetEntityHeaderInfo::ParseEntityFields(std::span<const int32_t, kEntityNames.size()> at) {
+  enum : size_t { kConnection, kVersion, kEncoding, kLanguage, kType, kLength, kDate, kLastModified, kExpires, kPragma };
   const TNetHeaderList& wire = *wire_headers_;
-  std::array<int32_t, kCount> at{};
-  wire.FindNames(kNames, at);
+  wire.ValueInto(at[kConnection], connection_);
+  wire.ValueInto(at[kVersion], content_version_);
+  wire.ValueInto(at[kEncoding], content_encoding_);
+  wire.ValueInto(at[kLanguage], content_language_);
+  wire.ValueInto(at[kType], content_type_);
 
-  connection_ = wire.ValueAt(at[kConnection]);
-  content_version_ = wire.ValueAt(at[kVersion]);
-  content_encoding_ = wire.ValueAt(at[kEncoding]);
-  content_language_ = wire.ValueAt(at[kLanguage]);
-  content_type_ = wire.ValueAt(at[kType]);
-
-  const std::optional<int64_t> length = ParseDecimal(rtl::Trim(wire.ValueAt(at[kLength])), -1,
-                                                     std::numeric_limits<int32_t>::max());
+  const std::optional<int64_t> length =
+      ParseDecimal(wire.ValueAt(at[kLength]), -1, std::numeric_limits<int32_t>::max());
   SetContentLength(length ? static_cast<int32_t>(*length) : -1);
 
-  date_.SetText(wire.ValueAt(at[kDate]));
-  last_modified_.SetText(wire.ValueAt(at[kLastModified]));
+  date_.SetFromLine(wire, at[kDate]);
+  last_modified_.SetFromLine(wire, at[kLastModified]);
   // A count of seconds counts from now, a date waits to be read.
-  std::string expires = wire.ValueAt(at[kExpires]);
-  if (IsDecimal(expires)) {
-    expires_.Set(ExpiresToLocal(expires, rtl::Now()));
-  } else {
-    expires_.SetText(std::move(expires));
-  }
-  pragma_ = wire.ValueAt(at[kPragma]);
+  expires_.SetFromLine(wire, at[kExpires]);
+  if (IsDecimal(expires_.Text())) expires_.Set(ExpiresToLocal(expires_.Text(), rtl::Now()));
+  wire.ValueInto(at[kPragma], pragma_);
 }
 
 void TNetEntityHeaderInfo::ComposeHeaders() {
   TNetHeaderList& wire = *wire_headers_;
   wire.Clear();
-  SetHeader(wire, "Connection", connection_);
-  SetHeader(wire, "Content-Version", content_version_);
-  SetHeader(wire, "Content-Encoding", content_encoding_);
-  SetHeader(wire, "Content-Language", content_language_);
-  SetHeader(wire, "Content-Type", content_type_);
-  if (content_length_ >= 0) SetHeader(wire, "Content-Length", std::to_string(content_length_));
-  SetHeader(wire, "Cache-control", cache_control_);
-  if (Date() > 0) SetHeader(wire, "Date", FormatHttpDate(Date(), false));
-  if (Expires() > 0) SetHeader(wire, "Expires", FormatHttpDate(Expires(), false));
-  SetHeader(wire, "Pragma", pragma_);
+  // The list starts empty and every name is another: no line is looked for.
+  wire.AddValue("Connection", connection_);
+  wire.AddValue("Content-Version", content_version_);
+  wire.AddValue("Content-Encoding", content_encoding_);
+  wire.AddValue("Content-Language", content_language_);
+  wire.AddValue("Content-Type", content_type_);
+  if (content_length_ >= 0) wire.AddValue("Content-Length", std::to_string(content_length_));
+  wire.AddValue("Cache-control", cache_control_);
+  if (Date() > 0) wire.AddValue("Date", FormatHttpDate(Date(), false));
+  if (Expires() > 0) wire.AddValue("Expires", FormatHttpDate(Expires(), false));
+  wire.AddValue("Pragma", pragma_);
   // Custom lines follow unchanged, duplicates of the lines above included.
   wire.AddStrings(*custom_headers_);
 }

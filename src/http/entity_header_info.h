@@ -2,9 +2,12 @@
 // responses, read from and written to a wire header list.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "headers/header_list.h"
 #include "rtl/component.h"
@@ -88,6 +91,16 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
   TNetHeaderList& WireHeaders() { return *wire_headers_; }
   const TNetHeaderList& WireHeaders() const { return *wire_headers_; }
 
+ protected:
+  // The names ParseHeaders reads, in the order ParseEntityFields takes their
+  // line indexes.
+  static constexpr std::array<std::string_view, 10> kEntityNames = {
+      "Connection",     "Content-Version", "Content-Encoding", "Content-Language", "Content-Type",
+      "Content-Length", "Date",            "Last-Modified",    "Expires",          "Pragma"};
+  // Fills the fields from the lines at `at` (as FindNames gives them for
+  // kEntityNames), so that a subclass reads its own names in the same pass.
+  void ParseEntityFields(std::span<const int32_t, kEntityNames.size()> at);
+
  private:
   // A date field, kept as its header's text until first read.
   class TDateField {
@@ -97,11 +110,13 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
       value_ = value;
       text_.clear();
     }
-    // An HTTP date to be converted when read; empty for no date.
-    void SetText(std::string text) {
+    // The value of the line at `index` of `wire`, an HTTP date to be
+    // converted when read; none for an index of -1.
+    void SetFromLine(const TNetHeaderList& wire, int32_t index) {
       value_ = 0;
-      text_ = std::move(text);
+      wire.ValueInto(index, text_);
     }
+    const std::string& Text() const { return text_; }
 
    private:
     mutable rtl::TDateTime value_ = 0;

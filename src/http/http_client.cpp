@@ -1,7 +1,6 @@
 #include "http/http_client.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -64,9 +63,10 @@ std::string DefaultPort(const std::string& protocol) {
 // or ".". Text before a "://" that is no scheme ("/next?to=http://...") makes
 // the reference a relative one.
 bool IsScheme(std::string_view text) {
-  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (text.empty() || !letter(text[0])) return false;
+  return std::all_of(text.begin(), text.end(), [&](char c) {
+    return letter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
   });
 }
 
@@ -75,11 +75,13 @@ bool IsScheme(std::string_view text) {
 // already made included, is left alone.
 std::string EncodeTargetBytes(const std::string& text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto escaped = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7f; };
+  if (std::none_of(text.begin(), text.end(), escaped)) return text;
   std::string result;
   result.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7f) {
+    if (escaped(c)) {
       result += '%';
       result += kHex[byte >> 4];
       result += kHex[byte & 0x0f];
@@ -93,7 +95,16 @@ std::string EncodeTargetBytes(const std::string& text) {
 // Scheme, host and port of a target (letter case ignored): where credentials
 // belong.
 std::string Origin(const TNetURI& uri) {
-  return rtl::LowerCase(uri.Protocol()) + "://" + TNetURI::AuthorityHost(rtl::LowerCase(uri.Host())) + ":" + uri.Port();
+  std::string origin;
+  origin.reserve(uri.Protocol().size() + uri.Host().size() + uri.Port().size() + 6);
+  origin.append(uri.Protocol()).append("://");
+  const bool bracketed = uri.Host().find(':') != std::string::npos;
+  if (bracketed) origin += '[';
+  origin += uri.Host();
+  if (bracketed) origin += ']';
+  std::transform(origin.begin(), origin.end(), origin.begin(), rtl::LowerChar);
+  origin.append(":").append(uri.Port());
+  return origin;
 }
 
 // Appends the header lines to `head` as they go out: each with its
@@ -397,7 +408,8 @@ TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
     TNetTCPClient::SetPort(proxy.ProxyPort());
     route = https ? rtTLSProxy : rtProxy;
   } else {
-    const int32_t port = rtl::StrToInt(target_uri_->Port());
+    // ResolveTarget leaves a port of digits only.
+    const int32_t port = DecimalPort(target_uri_->Port());
     if (!rtl::SameText(Host(), target_uri_->Host()) || Port() != port) {
       if (Connected()) Disconnect();
       SetHost(target_uri_->Host());
@@ -418,7 +430,7 @@ TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
   const std::string use = ConnectionUse(route);
   if (Connected() && !connection_use_.empty() && connection_use_ != use) Disconnect();
   const bool reuse = Connected() && connection_use_ == use;
-  if (TLSHandlerAttached() && !reuse) SetTLSPassThrough(route != rtTLS);
+  if (!reuse && TLSHandlerAttached()) SetTLSPassThrough(route != rtTLS);
   return route;
 }
 

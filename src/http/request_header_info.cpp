@@ -70,21 +70,31 @@ void TNetRequestHeaderInfo::ParseHeaders() {
 void TNetRequestHeaderInfo::ComposeHeaders() {
   TNetEntityHeaderInfo::ComposeHeaders();
   TNetHeaderList& wire = WireHeaders();
-  SetHeader(wire, "Proxy-Connection", proxy_connection_);
-  SetHeader(wire, "Host", host_);
-  SetHeader(wire, "Accept", accept_);
-  SetHeader(wire, "Accept-Charset", accept_char_set_);
-  SetHeader(wire, "Accept-Encoding", accept_encoding_);
-  SetHeader(wire, "Accept-Language", accept_language_);
-  SetHeader(wire, "From", from_);
-  SetHeader(wire, "Referer", referer_);
-  SetHeader(wire, "User-Agent", user_agent_);
-  if (LastModified() > 0) SetHeader(wire, "If-Modified-Since", FormatHttpDate(LastModified(), false));
+  // Custom lines may already hold one of these names, whose line is then
+  // replaced; without them every line here is new and goes to the end.
+  const bool only_fields = CustomHeaders().Count() == 0;
+  const auto put = [&](std::string_view name, std::string_view value) {
+    if (only_fields) {
+      wire.AddValue(name, value);
+    } else {
+      SetHeader(wire, name, value);
+    }
+  };
+  put("Proxy-Connection", proxy_connection_);
+  put("Host", host_);
+  put("Accept", accept_);
+  put("Accept-Charset", accept_char_set_);
+  put("Accept-Encoding", accept_encoding_);
+  put("Accept-Language", accept_language_);
+  put("From", from_);
+  put("Referer", referer_);
+  put("User-Agent", user_agent_);
+  if (LastModified() > 0) put("If-Modified-Since", FormatHttpDate(LastModified(), false));
 
   if (ContentRangeStart() != 0 || ContentRangeEnd() != 0) {
     std::string range = "bytes=" + std::to_string(ContentRangeStart()) + "-";
     if (ContentRangeEnd() != 0) range += std::to_string(ContentRangeEnd());
-    SetHeader(wire, "Range", range);
+    put("Range", range);
   }
 
   if (!authenticator_ && basic_authentication_) {
@@ -92,7 +102,7 @@ void TNetRequestHeaderInfo::ComposeHeaders() {
     authenticator_->SetUsername(username_);
     authenticator_->SetPassword(password_);
   }
-  if (authenticator_) SetHeader(wire, "Authorization", authenticator_->AuthorizationValue());
+  if (authenticator_) put("Authorization", authenticator_->AuthorizationValue());
 }
 
 }  // namespace meridian::net

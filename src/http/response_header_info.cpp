@@ -1,5 +1,6 @@
 #include "http/response_header_info.h"
 
+#include <algorithm>
 #include <array>
 
 #include "http/header_values.h"
@@ -31,15 +32,23 @@ void TNetResponseHeaderInfo::Clear() {
 }
 
 void TNetResponseHeaderInfo::ParseHeaders() {
-  enum : size_t { kLocation, kServer, kProxyConnection, kRange, kWWWAuthenticate, kProxyAuthenticate, kCount };
-  static constexpr std::array<std::string_view, kCount> kNames = {
-      "Location", "Server", "Proxy-Connection", "Content-Range", "WWW-Authenticate", "Proxy-Authenticate"};
+  // The entity's names and these, found in one pass over the lines.
+  constexpr size_t kEntity = kEntityNames.size();
+  enum : size_t { kLocation = kEntity, kServer, kProxyConnection, kRange, kWWWAuthenticate, kProxyAuthenticate, kCount };
+  static constexpr std::array<std::string_view, kCount> kNames = [] {
+    std::array<std::string_view, kCount> names{};
+    std::copy(kEntityNames.begin(), kEntityNames.end(), names.begin());
+    const std::array<std::string_view, kCount - kEntity> own = {
+        "Location", "Server", "Proxy-Connection", "Content-Range", "WWW-Authenticate", "Proxy-Authenticate"};
+    std::copy(own.begin(), own.end(), names.begin() + kEntity);
+    return names;
+  }();
   const TNetHeaderList& wire = WireHeaders();
   std::array<int32_t, kCount> at{};
   wire.FindNames(kNames, at);
-  location_ = wire.ValueAt(at[kLocation]);
-  server_ = wire.ValueAt(at[kServer]);
-  proxy_connection_ = wire.ValueAt(at[kProxyConnection]);
+  wire.ValueInto(at[kLocation], location_);
+  wire.ValueInto(at[kServer], server_);
+  wire.ValueInto(at[kProxyConnection], proxy_connection_);
 
   // 'bytes 0-499/1000': the unit, the first and the last byte, the length. A
   // 416 answer carries 'bytes */1000'; its bounds read as 0 so that the status
@@ -57,7 +66,7 @@ void TNetResponseHeaderInfo::ParseHeaders() {
   proxy_authenticate_->Clear();
   if (at[kProxyAuthenticate] >= 0) wire.CollectValues("Proxy-Authenticate", proxy_authenticate_.get());
 
-  TNetEntityHeaderInfo::ParseHeaders();
+  ParseEntityFields(std::span<const int32_t, kEntity>(at.data(), kEntity));
 }
 
 }  // namespace meridian::net

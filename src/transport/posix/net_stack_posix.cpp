@@ -607,12 +607,15 @@ int32_t TNetStackPosix::WSSelect(TNetSocketList* read, TNetSocketList* write, TN
     }
   }
 
+  // Only a wait with a bound needs the clock: an interrupted wait goes on for
+  // what is left of it.
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+  const Clock::time_point deadline =
+      timeout_ms > 0 ? Clock::now() + std::chrono::milliseconds(timeout_ms) : Clock::time_point();
   int result = 0;
   for (;;) {
-    int wait = -1;
-    if (timeout_ms >= 0) {
+    int wait = timeout_ms == 0 ? 0 : -1;
+    if (timeout_ms > 0) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
       wait = static_cast<int>(left < 0 ? 0 : left);
     }
