@@ -92,6 +92,54 @@ TEST(TNetHeaderList, LookupAgreesWithNameAt) {
   for (size_t k = 0; k < views.size(); ++k) EXPECT_EQ(list.FindName(views[k]), found[k]) << "'" << views[k] << "'";
 }
 
+// Every line of a name, from any starting line on.
+TEST(TNetHeaderList, FindNameFromALineOn) {
+  TNetHeaderList list;
+  Fill(list, {"A: 1", "B: 2", " a: folded", "a: 3", "A : 4", "A: 5"});
+  std::vector<int32_t> found;
+  for (int32_t i = list.FindName("a"); i >= 0; i = list.FindName("a", i + 1)) found.push_back(i);
+  EXPECT_EQ((std::vector<int32_t>{0, 3, 5}), found);
+  EXPECT_EQ(0, list.FindName("A", -4));
+  EXPECT_EQ(-1, list.FindName("A", 6));
+}
+
+// Reading a value into a string that held another gives what ValueAt gives.
+TEST(TNetHeaderList, ValueIntoAgreesWithValueAt) {
+  TNetHeaderList list;
+  Fill(list, {"Accept: a,", " b", "\t c  ", "X:  1 ", "Y:", "  ", "Z", ":lone", "Long: " + std::string(40, 'v'), " w"});
+  for (const bool join : {true, false}) {
+    list.SetJoinContinuations(join);
+    for (int32_t i = -1; i <= list.Count(); ++i) {
+      std::string value = "a value of earlier, longer than any of this list's values";
+      list.ValueInto(i, value);
+      EXPECT_EQ(list.ValueAt(i), value) << i << (join ? " joined" : "");
+    }
+  }
+  list.SetJoinContinuations(true);
+  EXPECT_EQ("a, b c", list.ValueAt(0));
+  EXPECT_EQ(std::string(40, 'v') + " w", list.ValueAt(8));
+}
+
+// A new name added without a search makes the lines SetValue makes.
+TEST(TNetHeaderList, AddValueWritesWhatSetValueWrites) {
+  std::string long_value;
+  for (int i = 0; long_value.size() < 200; ++i) long_value += "item" + std::to_string(i) + ", ";
+  const std::string values[] = {"", "v", "trailing  ", "a\rb\nc", "folded\r\n  on", long_value};
+  for (const bool fold : {true, false}) {
+    for (const std::string& value : values) {
+      TNetHeaderList set;
+      TNetHeaderList added;
+      for (TNetHeaderList* list : {&set, &added}) {
+        list->SetFoldOnSet(fold);
+        Fill(*list, {"Host: h"});
+      }
+      set.SetValue("New", value);
+      added.AddValue("New", value);
+      EXPECT_EQ(LinesOf(set), LinesOf(added)) << value << (fold ? " folded" : "");
+    }
+  }
+}
+
 TEST(TNetHeaderList, JoinsContinuationLines) {
   TNetHeaderList list;
   Fill(list, {"Accept: a,", " b", "\t c  ", "X: 1", "", " orphan", "Y:", "  z"});

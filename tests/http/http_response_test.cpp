@@ -326,12 +326,25 @@ TEST(TNetHTTPResponse, FailsOnBodiesThatLie) {
 
 TEST(TNetHTTPResponse, RejectsConflictingContentLengths) {
   for (const char* lengths : {"Content-Length: 5\r\nContent-Length: 6\r\n", "Content-Length: 5, 6\r\n",
-                              "Content-Length: 5\r\nContent-Length: x\r\n"}) {
+                              "Content-Length: 5\r\nContent-Length: x\r\n", "Content-Length: x, 5\r\n",
+                              "Content-Length: x\r\nContent-Length: y\r\n"}) {
     SCOPED_TRACE(lengths);
     Session session(std::string("HTTP/1.1 200 OK\r\n") + lengths + "\r\nhello!", kHoldOpen);
     session.response.ReadStatusLine();
     EXPECT_THROW(session.response.ReadResponseHead(), ENetHTTPConflictingContentLength);
     EXPECT_FALSE(session.response.ConnectionReusable());
+  }
+}
+
+// Lengths agree by their number, and texts that are none by their letters.
+TEST(TNetHTTPResponse, EqualLengthsWrittenAlikeOrNotAgree) {
+  Session padded("HTTP/1.1 200 OK\r\nContent-Length: 05, 5\r\nContent-Length:  005 \r\n\r\nhello", kHoldOpen);
+  EXPECT_NO_THROW(padded.ReadHead());
+  for (const char* lengths : {"Content-Length: x, x\r\n", "Content-Length: x\r\nContent-Length: x\r\n"}) {
+    SCOPED_TRACE(lengths);
+    Session session(std::string("HTTP/1.1 200 OK\r\n") + lengths + "\r\nhello", kHoldOpen);
+    session.response.ReadStatusLine();
+    EXPECT_THROW(session.response.ReadResponseHead(), ENetHTTPMalformedResponse);
   }
 }
 

@@ -46,6 +46,25 @@ TEST(Text, FetchSplitsAtFirstDelimiter) {
   EXPECT_EQ("host", leading);
 }
 
+// The view splits exactly where Fetch does, under a code page with and one
+// without double-byte characters.
+TEST(Text, FetchViewSplitsWhereFetchDoes) {
+  const std::string inputs[] = {"", ":", "a:", ":b", "a:b:c", "abc", "a::b", "\x81:x:y", "a\x81::b", "ab//cd//"};
+  const std::string delimiters[] = {":", "::", "//", "x"};
+  for (const uint32_t code_page : {platform::kCodePageWestern, platform::kCodePageShiftJis}) {
+    CodePageScope cp(code_page);
+    for (const std::string& input : inputs) {
+      for (const std::string& delimiter : delimiters) {
+        std::string copy = input;
+        std::string_view view = input;
+        const std::string before = Fetch(copy, delimiter);
+        EXPECT_EQ(before, FetchView(view, delimiter)) << input << " at " << delimiter;
+        EXPECT_EQ(copy, view) << input << " at " << delimiter;
+      }
+    }
+  }
+}
+
 TEST(Text, LastOccurrenceAtOrBeforeIgnoresCase) {
   EXPECT_EQ(4u, LastOccurrenceAtOrBefore("/", "a/b/c"));
   EXPECT_EQ(2u, LastOccurrenceAtOrBefore("/", "a/b/c", 3));

@@ -53,9 +53,13 @@ TEST(TNetURI, TakesUrlsApart) {
       {"http://[::1]x:2/", "http|||[|:1]x:2|/|||"},  // text after "]": the plain rule
       {"", "||||||||"},
   };
+  // A URI object parsed again keeps nothing of the URL before.
+  TNetURI reused("http://old:pw@Old.Host:1/old/dir/old.html?old#old");
   for (const Case& c : cases) {
     TNetURI uri(c.text);
     EXPECT_EQ(c.parts, Parts(uri)) << c.text;
+    reused.SetURI(c.text);
+    EXPECT_EQ(c.parts, Parts(reused)) << c.text;
   }
 
   TNetURI uri("http://h/x#f");
@@ -63,6 +67,13 @@ TEST(TNetURI, TakesUrlsApart) {
   EXPECT_EQ("||||||||", Parts(uri));
   uri.SetURI("a\\b\\c");
   EXPECT_EQ("a/b/c", uri.URIText());
+}
+
+TEST(TNetURI, UserInfoEndsOnlyAtAnAtSignThatIsNoSecondByte) {
+  CodePageScope cp(platform::kCodePageShiftJis);
+  // 0x81 0x40 is one character: its second byte is no "@".
+  EXPECT_EQ("http|||\x81@h||/|x||", Parts(TNetURI("http://\x81@h/x")));
+  EXPECT_EQ("http|\x81\x40||h||/|x||", Parts(TNetURI("http://\x81\x40@h/x")));
 }
 
 TEST(TNetURI, ComposesFromItsParts) {
