@@ -143,19 +143,29 @@ void TNetHeaderList::SetValue(std::string_view name, std::string_view value) {
 
 void TNetHeaderList::AddValue(std::string_view name, std::string_view value) {
   if (value.empty()) return;
-  WriteLine(Add(std::string()), name, value);
+  std::string line = ComposedLine(name, value);
+  if (!fold_on_set_ || FitsOneLine(line)) {
+    Add(std::move(line));
+  } else {
+    WriteFolded(Add(std::string()), std::move(line));
+  }
 }
 
 void TNetHeaderList::WriteLine(int32_t index, std::string_view name, std::string_view value) {
-  std::string line;
-  line.reserve(name.size() + name_separator_.size() + value.size());
-  line.append(name).append(name_separator_).append(value);
-  NeutraliseLineBreaks(line);
+  std::string line = ComposedLine(name, value);
   if (fold_on_set_) {
     WriteFolded(index, std::move(line));
   } else {
     SetStrings(index, std::move(line));
   }
+}
+
+std::string TNetHeaderList::ComposedLine(std::string_view name, std::string_view value) const {
+  std::string line;
+  line.reserve(name.size() + name_separator_.size() + value.size());
+  line.append(name).append(name_separator_).append(value);
+  NeutraliseLineBreaks(line);
+  return line;
 }
 
 void TNetHeaderList::CollectValues(std::string_view name, rtl::TStringList* dest) const {
@@ -167,10 +177,15 @@ void TNetHeaderList::DropContinuations(int32_t index) {
   while (index + 1 < Count() && IsContinuationLine(Strings(index + 1))) Delete(index + 1);
 }
 
-void TNetHeaderList::WriteFolded(int32_t index, std::string text) {
+bool TNetHeaderList::FitsOneLine(std::string& text) const {
   // A text shorter than the fold width with no break of its own stays one line.
-  if (text.size() < static_cast<size_t>(std::max(fold_width_, 0)) && text.find('\r') == std::string::npos) {
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
+  if (text.size() >= static_cast<size_t>(std::max(fold_width_, 0)) || text.find('\r') != std::string::npos) return false;
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
+  return true;
+}
+
+void TNetHeaderList::WriteFolded(int32_t index, std::string text) {
+  if (FitsOneLine(text)) {
     SetStrings(index, std::move(text));
     return;
   }

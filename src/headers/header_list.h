@@ -94,6 +94,11 @@ class TNetHeaderList : public rtl::TStringList {
   // Sets the line at `index` to `name`, the separator and `value`, as SetValue
   // writes it (line breaks neutralised, folded when FoldOnSet).
   void WriteLine(int32_t index, std::string_view name, std::string_view value);
+  // `name`, the separator and `value`, line breaks neutralised.
+  std::string ComposedLine(std::string_view name, std::string_view value) const;
+  // True when `text` is written as one line, unfolded; its trailing blanks
+  // are then cut off.
+  bool FitsOneLine(std::string& text) const;
   void WriteFolded(int32_t index, std::string text);
 
   std::string name_separator_ = ": ";

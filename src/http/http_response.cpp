@@ -119,9 +119,10 @@ bool TNetHTTPResponse::IsInterim() const {
 bool TNetHTTPResponse::ConnectionReusable() {
   if (status_line_.size() > 5) {
     const std::string_view version = std::string_view(status_line_).substr(5, 3);
-    if (rtl::SameText(version, "1.0")) {
+    // Digits and a dot: no letter case to ignore.
+    if (version == "1.0") {
       status_version_ = pv1_0;
-    } else if (rtl::SameText(version, "1.1")) {
+    } else if (version == "1.1") {
       status_version_ = pv1_1;
     }
   }

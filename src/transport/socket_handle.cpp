@@ -110,18 +110,21 @@ bool TNetSocketHandle::Readable(int32_t timeout) {
       timeout = idle;
     }
   }
-  auto list = TNetSocketList::CreateSocketList();
-  list->Add(handle_);
-  const bool readable = GStack->WSSelect(list.get(), nullptr, nullptr, timeout) == 1;
+  const bool readable = GStack->WSSelect(&WaitList(), nullptr, nullptr, timeout) == 1;
   TNetAntiFreezeBase::DoProcess(!readable);
   return readable;
 }
 
 bool TNetSocketHandle::Writable(int32_t timeout) {
   if (!handle_allocated_) throw ENetConnClosedGracefully();
-  auto list = TNetSocketList::CreateSocketList();
-  list->Add(handle_);
-  return GStack->WSSelect(nullptr, list.get(), nullptr, timeout) == 1;
+  return GStack->WSSelect(nullptr, &WaitList(), nullptr, timeout) == 1;
+}
+
+TNetSocketList& TNetSocketHandle::WaitList() {
+  if (wait_list_ == nullptr) wait_list_ = TNetSocketList::CreateSocketList();
+  wait_list_->Clear();
+  wait_list_->Add(handle_);
+  return *wait_list_;
 }
 
 int32_t TNetSocketHandle::Recv(void* buffer, int32_t length, int32_t flags) {

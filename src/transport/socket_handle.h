@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "rtl/component.h"
 #include "transport/net_stack.h"
 
 namespace meridian::net {
+
+class TNetSocketList;
 
 // Owns its platform socket: the destructor closes one that is still open.
 // Every operation goes through GStack, so a handle is used only while a
@@ -96,6 +99,8 @@ class TNetSocketHandle : public rtl::TPersistent {
   bool TryBind();
   void UpdateBindingLocal();
   void UpdateBindingPeer();
+  // The one-handle list of a readiness wait, made once and used again.
+  TNetSocketList& WaitList();
 
   TNetStackSocketHandle handle_ = kInvalidSocket;
   bool handle_allocated_ = false;
@@ -106,6 +111,7 @@ class TNetSocketHandle : public rtl::TPersistent {
   int32_t peer_port_ = 0;
   int32_t client_port_min_ = 0;
   int32_t client_port_max_ = 0;
+  std::unique_ptr<TNetSocketList> wait_list_;
 };
 
 }  // namespace meridian::net

@@ -84,7 +84,9 @@ std::string BaseName(const std::string& path) {
 // The URL as the client gets it: "http://" put in front of a URL that names
 // no scheme; refused when it holds blanks or control bytes, names another
 // scheme, or has no host or a port that is no port number.
-std::string CheckedURL(const std::string& url) {
+// `uri` is scratch space, the parse of the URL, kept by the caller so that
+// one URL after another reuses its storage.
+std::string CheckedURL(const std::string& url, net::TNetURI& uri) {
   for (unsigned char c : url) {
     if (c <= 0x20 || c == 0x7f) throw EFetchError(fxMalformedURL, "URL rejected: Malformed input to a URL function");
   }
@@ -94,7 +96,7 @@ std::string CheckedURL(const std::string& url) {
   if (!rtl::SameText(scheme, "http") && !rtl::SameText(scheme, "https")) {
     throw EFetchError(fxUnsupportedProtocol, "Protocol \"" + scheme + "\" not supported");
   }
-  const net::TNetURI uri(full);
+  uri.SetURI(full);
   if (uri.Host().empty()) throw EFetchError(fxMalformedURL, "No host part in the URL");
   if (!uri.Port().empty() && !IsPortNumber(uri.Port())) {
     throw EFetchError(fxMalformedURL, "Port number was not a decimal number between 1 and 65535");
@@ -432,7 +434,7 @@ int32_t TFetchSession::Transfer(const std::string& raw_url) {
   context_ = {};
   out_.ResetBodyBytes();
   try {
-    std::string url = CheckedURL(raw_url);
+    std::string url = CheckedURL(raw_url, checked_uri_);
     if (method_ == net::hmPut && !options_.upload_file.empty() && url.back() == '/') {
       url += BaseName(options_.upload_file);
     }

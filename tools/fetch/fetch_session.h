@@ -10,6 +10,7 @@
 #include "fetch_errors.h"
 #include "fetch_options.h"
 #include "http/proxy_resolution.h"
+#include "uri/uri.h"
 #include "messages.h"
 
 namespace meridian::net {
@@ -90,6 +91,7 @@ class TFetchSession {
   bool redirect_limit_hit_ = false;
   TFailureContext context_;  // of the last failed pass
   std::string target_url_;  // the URL of the running transfer
+  net::TNetURI checked_uri_;  // scratch space of the URL check
   bool sent_ = false;       // the running transfer reached the client
 };
 
