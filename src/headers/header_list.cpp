@@ -1,6 +1,7 @@
 #include "headers/header_list.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "rtl/text.h"
@@ -112,16 +113,36 @@ int32_t TNetHeaderList::FindName(std::string_view name, int32_t from) const {
 
 void TNetHeaderList::FindNames(std::span<const std::string_view> names, std::span<int32_t> indexes) const {
   std::fill(indexes.begin(), indexes.end(), -1);
+  // The first names chained by length, so that a line meets only the names
+  // as long as its own; longer names share the last chain, names past the
+  // chained ones are tried with every line.
+  constexpr size_t kChains = 32;
+  constexpr size_t kChained = 64;
+  constexpr uint8_t kEnd = 0xFF;
+  const size_t chained = std::min(names.size(), kChained);
+  std::array<uint8_t, kChains> first;
+  first.fill(kEnd);
+  std::array<uint8_t, kChained> next;
+  for (size_t k = chained; k-- > 0;) {
+    uint8_t& head = first[std::min(names[k].size(), kChains - 1)];
+    next[k] = head;
+    head = static_cast<uint8_t>(k);
+  }
+  const auto match = [&](size_t k, std::string_view name, size_t line) {
+    if (indexes[k] >= 0 || names[k].size() != name.size() || !rtl::SameText(name, names[k])) return false;
+    indexes[k] = static_cast<int32_t>(line);
+    return true;
+  };
   const std::string_view end = NameEnd();
   size_t missing = names.size();
   const std::vector<std::string>& lines = Lines();
   for (size_t i = 0; i < lines.size() && missing > 0; ++i) {
     const std::string_view name = NameOf(lines[i], end);
-    for (size_t k = 0; k < names.size(); ++k) {
-      if (indexes[k] < 0 && names[k].size() == name.size() && rtl::SameText(name, names[k])) {
-        indexes[k] = static_cast<int32_t>(i);
-        --missing;
-      }
+    for (uint8_t k = first[std::min(name.size(), kChains - 1)]; k != kEnd; k = next[k]) {
+      if (match(k, name, i)) --missing;
+    }
+    for (size_t k = chained; k < names.size(); ++k) {
+      if (match(k, name, i)) --missing;
     }
   }
 }

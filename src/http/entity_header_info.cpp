@@ -83,24 +83,23 @@ void TNetEntityHeaderInfo::ParseHeaders() {
 }
 
 void TNetEntityHeaderInfo::ParseEntityFields(std::span<const int32_t, kEntityNames.size()> at) {
-  enum : size_t { kConnection, kVersion, kEncoding, kLanguage, kType, kLength, kDate, kLastModified, kExpires, kPragma };
   const TNetHeaderList& wire = *wire_headers_;
-  wire.ValueInto(at[kConnection], connection_);
-  wire.ValueInto(at[kVersion], content_version_);
-  wire.ValueInto(at[kEncoding], content_encoding_);
-  wire.ValueInto(at[kLanguage], content_language_);
-  wire.ValueInto(at[kType], content_type_);
+  wire.ValueInto(at[efConnection], connection_);
+  wire.ValueInto(at[efVersion], content_version_);
+  wire.ValueInto(at[efEncoding], content_encoding_);
+  wire.ValueInto(at[efLanguage], content_language_);
+  wire.ValueInto(at[efType], content_type_);
 
   const std::optional<int64_t> length =
-      ParseDecimal(wire.ValueAt(at[kLength]), -1, std::numeric_limits<int32_t>::max());
+      ParseDecimal(wire.ValueAt(at[efLength]), -1, std::numeric_limits<int32_t>::max());
   SetContentLength(length ? static_cast<int32_t>(*length) : -1);
 
-  date_.SetFromLine(wire, at[kDate]);
-  last_modified_.SetFromLine(wire, at[kLastModified]);
+  date_.SetFromLine(wire, at[efDate]);
+  last_modified_.SetFromLine(wire, at[efLastModified]);
   // A count of seconds counts from now, a date waits to be read.
-  expires_.SetFromLine(wire, at[kExpires]);
+  expires_.SetFromLine(wire, at[efExpires]);
   if (IsDecimal(expires_.Text())) expires_.Set(ExpiresToLocal(expires_.Text(), rtl::Now()));
-  wire.ValueInto(at[kPragma], pragma_);
+  wire.ValueInto(at[efPragma], pragma_);
 }
 
 void TNetEntityHeaderInfo::ComposeHeaders() {

@@ -92,9 +92,22 @@ class TNetEntityHeaderInfo : public rtl::TPersistent {
   const TNetHeaderList& WireHeaders() const { return *wire_headers_; }
 
  protected:
-  // The names ParseHeaders reads, in the order ParseEntityFields takes their
-  // line indexes.
-  static constexpr std::array<std::string_view, 10> kEntityNames = {
+  // The fields ParseHeaders reads, in the order ParseEntityFields takes their
+  // line indexes, and their names.
+  enum TEntityField : size_t {
+    efConnection,
+    efVersion,
+    efEncoding,
+    efLanguage,
+    efType,
+    efLength,
+    efDate,
+    efLastModified,
+    efExpires,
+    efPragma,
+    efCount
+  };
+  static constexpr std::array<std::string_view, efCount> kEntityNames = {
       "Connection",     "Content-Version", "Content-Encoding", "Content-Language", "Content-Type",
       "Content-Length", "Date",            "Last-Modified",    "Expires",          "Pragma"};
   // Fills the fields from the lines at `at` (as FindNames gives them for

@@ -227,7 +227,7 @@ void TNetHTTPResponse::DecideFraming() {
   // final "chunked" frames the body; with another coding last the body runs
   // until the close.
   std::string final_coding;
-  for (int32_t i = wire.FindName("Transfer-Encoding"); i >= 0; i = wire.FindName("Transfer-Encoding", i + 1)) {
+  for (int32_t i = FirstTransferEncoding(); i >= 0; i = wire.FindName("Transfer-Encoding", i + 1)) {
     ForEachListElement(wire.ValueAt(i), [&](std::string_view coding) {
       if (!coding.empty()) final_coding = coding;
     });
@@ -243,7 +243,7 @@ void TNetHTTPResponse::DecideFraming() {
   bool conflict = false;
   int64_t length = -1;
   std::string first_text;
-  for (int32_t i = wire.FindName("Content-Length"); i >= 0; i = wire.FindName("Content-Length", i + 1)) {
+  for (int32_t i = FirstContentLength(); i >= 0; i = wire.FindName("Content-Length", i + 1)) {
     const std::string line = wire.ValueAt(i);
     std::string_view rest = line;
     do {

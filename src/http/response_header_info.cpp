@@ -25,6 +25,8 @@ void TNetResponseHeaderInfo::SetWWWAuthenticate(const TNetHeaderList& challenges
 
 void TNetResponseHeaderInfo::Clear() {
   TNetEntityHeaderInfo::Clear();
+  first_transfer_encoding_ = -1;
+  first_content_length_ = -1;
   location_.clear();
   server_.clear();
   proxy_authenticate_->Clear();
@@ -34,18 +36,30 @@ void TNetResponseHeaderInfo::Clear() {
 void TNetResponseHeaderInfo::ParseHeaders() {
   // The entity's names and these, found in one pass over the lines.
   constexpr size_t kEntity = kEntityNames.size();
-  enum : size_t { kLocation = kEntity, kServer, kProxyConnection, kRange, kWWWAuthenticate, kProxyAuthenticate, kCount };
+  enum : size_t {
+    kLocation = kEntity,
+    kServer,
+    kProxyConnection,
+    kRange,
+    kWWWAuthenticate,
+    kProxyAuthenticate,
+    kTransferEncoding,
+    kCount
+  };
   static constexpr std::array<std::string_view, kCount> kNames = [] {
     std::array<std::string_view, kCount> names{};
     std::copy(kEntityNames.begin(), kEntityNames.end(), names.begin());
     const std::array<std::string_view, kCount - kEntity> own = {
-        "Location", "Server", "Proxy-Connection", "Content-Range", "WWW-Authenticate", "Proxy-Authenticate"};
+        "Location",         "Server",           "Proxy-Connection", "Content-Range",
+        "WWW-Authenticate", "Proxy-Authenticate", "Transfer-Encoding"};
     std::copy(own.begin(), own.end(), names.begin() + kEntity);
     return names;
   }();
   const TNetHeaderList& wire = WireHeaders();
   std::array<int32_t, kCount> at{};
   wire.FindNames(kNames, at);
+  first_transfer_encoding_ = at[kTransferEncoding];
+  first_content_length_ = at[efLength];
   wire.ValueInto(at[kLocation], location_);
   wire.ValueInto(at[kServer], server_);
   wire.ValueInto(at[kProxyConnection], proxy_connection_);

@@ -38,7 +38,16 @@ class TNetResponseHeaderInfo : public TNetEntityHeaderInfo {
   // Copies the lines of `challenges`.
   void SetWWWAuthenticate(const TNetHeaderList& challenges);
 
+ protected:
+  // The first "Transfer-Encoding" and "Content-Length" lines of the block
+  // ParseHeaders read last, -1 when there is none: where the body's framing
+  // is read from.
+  int32_t FirstTransferEncoding() const { return first_transfer_encoding_; }
+  int32_t FirstContentLength() const { return first_content_length_; }
+
  private:
+  int32_t first_transfer_encoding_ = -1;
+  int32_t first_content_length_ = -1;
   std::string location_;
   std::string server_;
   std::string proxy_connection_;

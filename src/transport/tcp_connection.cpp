@@ -68,6 +68,8 @@ TNetTCPConnection::~TNetTCPConnection() {
 // ---- State ----
 
 bool TNetTCPConnection::Connected() {
+  // With no close to notice the check below would only ask the handler.
+  if (!closed_gracefully_ && io_handler_ != nullptr) return io_handler_->Connected();
   CheckForDisconnect(false, false);
   return io_handler_ != nullptr && io_handler_->Connected();
 }

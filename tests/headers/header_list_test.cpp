@@ -92,6 +92,24 @@ TEST(TNetHeaderList, LookupAgreesWithNameAt) {
   for (size_t k = 0; k < views.size(); ++k) EXPECT_EQ(list.FindName(views[k]), found[k]) << "'" << views[k] << "'";
 }
 
+// Many names, long ones and names given twice, in one pass: each finds what
+// it finds alone.
+TEST(TNetHeaderList, LookupOfManyNamesAgreesWithOneByOne) {
+  const std::string long_name(40, 'L');
+  TNetHeaderList list;
+  for (int i = 0; i < 80; i += 3) list.Add("N" + std::to_string(i) + ": v");
+  Fill(list, {long_name + ": long", std::string(31, 'x') + ": edge", "n3: again"});
+  std::vector<std::string> names;
+  for (int i = 0; i < 80; ++i) names.push_back("n" + std::to_string(i));
+  names.insert(names.begin() + 5, {long_name, std::string(31, 'X'), "N3", std::string(32, 'x')});
+  names.push_back("n6");
+  names.push_back(long_name);
+  const std::vector<std::string_view> views(names.begin(), names.end());
+  std::vector<int32_t> found(views.size());
+  list.FindNames(views, found);
+  for (size_t k = 0; k < views.size(); ++k) EXPECT_EQ(list.FindName(views[k]), found[k]) << "'" << views[k] << "'";
+}
+
 // Every line of a name, from any starting line on.
 TEST(TNetHeaderList, FindNameFromALineOn) {
   TNetHeaderList list;
