@@ -17,6 +17,10 @@ constexpr std::string_view kFoldBreakChars = " \t,";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The most emptied lines a list keeps for reuse: more than a composed block
+// has, and a bound on what a list that is cleared with more lines holds.
+constexpr size_t kMaxSpareLines = 32;
+
 // A bare CR or LF in a value would end the header line on the wire and let
 // the value inject lines of its own; only CR LF followed by a blank (a fold)
 // is kept.
@@ -181,8 +185,22 @@ void TNetHeaderList::WriteLine(int32_t index, std::string_view name, std::string
   }
 }
 
-std::string TNetHeaderList::ComposedLine(std::string_view name, std::string_view value) const {
+void TNetHeaderList::ClearKeepingStorage() {
+  std::vector<std::string>& lines = MutableLines();
+  for (std::string& line : lines) {
+    if (spare_.size() >= kMaxSpareLines) break;
+    line.clear();
+    spare_.push_back(std::move(line));
+  }
+  lines.clear();
+}
+
+std::string TNetHeaderList::ComposedLine(std::string_view name, std::string_view value) {
   std::string line;
+  if (!spare_.empty()) {
+    line = std::move(spare_.back());
+    spare_.pop_back();
+  }
   line.reserve(name.size() + name_separator_.size() + value.size());
   line.append(name).append(name_separator_).append(value);
   NeutraliseLineBreaks(line);

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rtl/string_list.h"
 
@@ -76,6 +77,11 @@ class TNetHeaderList : public rtl::TStringList {
   // Does nothing when `dest` is null.
   void CollectValues(std::string_view name, rtl::TStringList* dest) const;
 
+  // Empties the list as Clear does, but keeps the storage of its lines for the
+  // lines that AddValue and SetValue write next: a block composed anew for
+  // every message allocates nothing once it has been composed.
+  void ClearKeepingStorage();
+
   // True for a non-empty line that begins with a space or a horizontal tab.
   static bool IsContinuationLine(std::string_view line);
 
@@ -95,7 +101,7 @@ class TNetHeaderList : public rtl::TStringList {
   // writes it (line breaks neutralised, folded when FoldOnSet).
   void WriteLine(int32_t index, std::string_view name, std::string_view value);
   // `name`, the separator and `value`, line breaks neutralised.
-  std::string ComposedLine(std::string_view name, std::string_view value) const;
+  std::string ComposedLine(std::string_view name, std::string_view value);
   // True when `text` is written as one line, unfolded; its trailing blanks
   // are then cut off.
   bool FitsOneLine(std::string& text) const;
@@ -106,6 +112,8 @@ class TNetHeaderList : public rtl::TStringList {
   bool join_continuations_ = true;
   bool fold_on_set_ = true;
   int32_t fold_width_ = 78;
+  // Emptied lines whose storage the next composed lines take over.
+  std::vector<std::string> spare_;
 };
 
 }  // namespace meridian::net

@@ -104,7 +104,7 @@ void TNetEntityHeaderInfo::ParseEntityFields(std::span<const int32_t, kEntityNam
 
 void TNetEntityHeaderInfo::ComposeHeaders() {
   TNetHeaderList& wire = *wire_headers_;
-  wire.Clear();
+  wire.ClearKeepingStorage();
   // The list starts empty and every name is another: no line is looked for.
   wire.AddValue("Connection", connection_);
   wire.AddValue("Content-Version", content_version_);

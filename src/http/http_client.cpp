@@ -92,11 +92,10 @@ std::string EncodeTargetBytes(const std::string& text) {
   return result;
 }
 
-// Scheme, host and port of a target (letter case ignored): where credentials
-// belong.
-std::string Origin(const TNetURI& uri) {
-  std::string origin;
-  origin.reserve(uri.Protocol().size() + uri.Host().size() + uri.Port().size() + 6);
+// Scheme, host and port of a target (letter case ignored), written into
+// `origin`: where credentials belong.
+void Origin(const TNetURI& uri, std::string& origin) {
+  origin.clear();
   origin.append(uri.Protocol()).append("://");
   const bool bracketed = uri.Host().find(':') != std::string::npos;
   if (bracketed) origin += '[';
@@ -104,7 +103,6 @@ std::string Origin(const TNetURI& uri) {
   if (bracketed) origin += ']';
   std::transform(origin.begin(), origin.end(), origin.begin(), rtl::LowerChar);
   origin.append(":").append(uri.Port());
-  return origin;
 }
 
 // Appends the header lines to `head` as they go out: each with its
@@ -151,7 +149,8 @@ TNetCustomHTTP::TNetCustomHTTP(rtl::TComponent* owner)
     : TNetTCPClient(owner),
       target_uri_(std::make_unique<TNetURI>()),
       exchange_(std::make_unique<TNetHTTPProtocol>(*this, [this] { return protocol_version_; })),
-      proxy_params_(std::make_unique<TNetProxyConnectionInfo>()) {
+      proxy_params_(std::make_unique<TNetProxyConnectionInfo>()),
+      target_parse_(std::make_unique<TNetURI>()) {
   // Offered to servers that ask for it; OpenSSL is loaded only then.
   RegisterOpenSSLDigest();
   SetPort(80);
@@ -304,7 +303,7 @@ void TNetCustomHTTP::FinishRequest() {
 }
 
 void TNetCustomHTTP::TrustCredentialsForTarget() {
-  credentials_origin_ = Origin(*target_uri_);
+  Origin(*target_uri_, credentials_origin_);
   withhold_credentials_ = false;
 }
 
@@ -312,20 +311,30 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
   RejectLineBreaks(request.Target());
   TNetURI& target = *target_uri_;
   const std::string current_protocol = target.Protocol().empty() ? "http" : target.Protocol();
-  std::string text = request.Target();
-  TNetURI::NormalizeSlashes(text);
+  // The target as the parser sees it: backslashes made slashes, written out
+  // anew below where it must be.
+  std::string_view text = request.Target();
+  std::string rewritten;
+  if (text.find('\\') != std::string_view::npos) {
+    rewritten = text;
+    TNetURI::NormalizeSlashes(rewritten);
+    text = rewritten;
+  }
   const size_t scheme_end = text.find("://");
   if (text.starts_with("//")) {
     // A network-path reference names a host and keeps the current scheme.
-    text = current_protocol + ":" + text;
-  } else if (scheme_end != std::string::npos && !IsScheme(std::string_view(text).substr(0, scheme_end))) {
+    rewritten = current_protocol + ":" + std::string(text);
+    text = rewritten;
+  } else if (scheme_end != std::string_view::npos && !IsScheme(text.substr(0, scheme_end))) {
     // A "://" inside a relative reference (in its query, say) must not make
     // the parser take the text before it for a scheme: the reference is
     // written out in full against the current target first.
     const std::string base = current_protocol + "://" + TNetURI::AuthorityHost(target.Host()) + ":" + target.Port();
-    text = text.starts_with("/") ? base + text : base + target.Path() + text;
+    rewritten = text.starts_with("/") ? base + std::string(text) : base + target.Path() + std::string(text);
+    text = rewritten;
   }
-  TNetURI url(text);
+  TNetURI& url = *target_parse_;
+  url.SetURI(text);
   const bool absolute = !url.Protocol().empty();
   if (absolute) {
     // Only the schemes this client speaks, to a named host and a real port:
@@ -389,9 +398,13 @@ void TNetCustomHTTP::ResolveTarget(TNetHTTPRequest& request) {
 
   // The caller's URL decides where the request's credentials may go; a
   // redirect elsewhere must not carry them.
-  const std::string origin = Origin(target);
-  if (callers_url) credentials_origin_ = origin;
-  withhold_credentials_ = origin != credentials_origin_;
+  if (callers_url) {
+    Origin(target, credentials_origin_);
+    withhold_credentials_ = false;
+  } else {
+    Origin(target, origin_);
+    withhold_credentials_ = origin_ != credentials_origin_;
+  }
 }
 
 TNetHTTPRoute TNetCustomHTTP::ChooseRoute() {
@@ -600,7 +613,8 @@ void TNetCustomHTTP::SendRequestHead(TNetHTTPRequest& request, const TNetURI* ur
   }
 
   // The head leaves in one piece.
-  std::string head;
+  std::string& head = head_;
+  head.clear();
   head.reserve(kHeadReserve);
   head.append(HTTPMethodWord(request.Method())).append(request.Target());
   head.append(" HTTP/").append(HTTPProtocolVersionText(protocol_version_));

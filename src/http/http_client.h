@@ -350,6 +350,12 @@ class TNetCustomHTTP : public TNetTCPClient {
   // Cookie lines are withheld from every other origin a redirect leads to.
   std::string credentials_origin_;
   bool withhold_credentials_ = false;
+  // Scratch space of every request, kept so that one request after another
+  // reuses its storage: the target's origin, the parse of the target, the
+  // request head.
+  std::string origin_;
+  std::unique_ptr<TNetURI> target_parse_;
+  std::string head_;
   // What the open connection carries: "plain", "tls", or "tunnel HOST:PORT";
   // empty when unknown (none open, or opened by the caller).
   std::string connection_use_;

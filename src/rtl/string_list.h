@@ -44,6 +44,9 @@ class TStringList : public TPersistent {
 
   const std::vector<std::string>& Lines() const { return lines_; }
 
+ protected:
+  std::vector<std::string>& MutableLines() { return lines_; }
+
  private:
   void CheckIndex(int32_t index, int32_t limit) const;
 

@@ -158,6 +158,25 @@ TEST(TNetHeaderList, AddValueWritesWhatSetValueWrites) {
   }
 }
 
+// A list emptied for reuse composes the same lines as a new one, however
+// many lines it held before.
+TEST(TNetHeaderList, ListClearedForReuseComposesAsANewOne) {
+  TNetHeaderList reused;
+  for (const int held : {0, 3, 40, 2}) {
+    reused.ClearKeepingStorage();
+    EXPECT_EQ(0, reused.Count());
+    for (int i = 0; i < held; ++i) reused.Add("Held-" + std::to_string(i) + ": a line long enough to live on the heap");
+    reused.ClearKeepingStorage();
+    TNetHeaderList fresh;
+    for (TNetHeaderList* list : {&reused, &fresh}) {
+      list->AddValue("Accept", "text/html, */*");
+      list->SetValue("User-Agent", "an agent whose name is longer than the short strings");
+      list->AddValue("Long", std::string(200, 'x') + " " + std::string(20, 'y'));
+    }
+    EXPECT_EQ(LinesOf(fresh), LinesOf(reused)) << held;
+  }
+}
+
 TEST(TNetHeaderList, JoinsContinuationLines) {
   TNetHeaderList list;
   Fill(list, {"Accept: a,", " b", "\t c  ", "X: 1", "", " orphan", "Y:", "  z"});
