@@ -95,12 +95,7 @@ std::string EncodeTargetBytes(const std::string& text) {
 // Scheme, host and port of a target (letter case ignored), written into
 // `origin`: where credentials belong.
 void Origin(const TNetURI& uri, std::string& origin) {
-  origin.clear();
-  origin.append(uri.Protocol()).append("://");
-  const bool bracketed = uri.Host().find(':') != std::string::npos;
-  if (bracketed) origin += '[';
-  origin += uri.Host();
-  if (bracketed) origin += ']';
+  origin.assign(uri.Protocol()).append("://").append(TNetURI::AuthorityHost(uri.Host()));
   std::transform(origin.begin(), origin.end(), origin.begin(), rtl::LowerChar);
   origin.append(":").append(uri.Port());
 }

@@ -243,25 +243,27 @@ void TNetHTTPResponse::DecideFraming() {
   bool conflict = false;
   int64_t length = -1;
   std::string first_text;
+  const auto take = [&](std::string_view text) {
+    int64_t value = -1;
+    const bool valid = ParseDecimalUpTo(text, std::numeric_limits<int64_t>::max(), value);
+    if (!valid) invalid = true;
+    if (!announced) {
+      announced = true;
+      length_valid = valid;
+      length = value;
+      if (!valid) first_text = text;
+    } else if (valid != length_valid || (valid ? value != length : text != first_text)) {
+      conflict = true;
+    }
+  };
   for (int32_t i = FirstContentLength(); i >= 0; i = wire.FindName("Content-Length", i + 1)) {
     const std::string line = wire.ValueAt(i);
-    std::string_view rest = line;
-    do {
-      const size_t comma = rest.find(',');
-      const std::string_view text = rtl::TrimmedView(rest.substr(0, comma));
-      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-      int64_t value = -1;
-      const bool valid = ParseDecimalUpTo(text, std::numeric_limits<int64_t>::max(), value);
-      if (!valid) invalid = true;
-      if (!announced) {
-        announced = true;
-        length_valid = valid;
-        length = value;
-        if (!valid) first_text = text;
-      } else if (valid != length_valid || (valid ? value != length : text != first_text)) {
-        conflict = true;
-      }
-    } while (!rest.empty());
+    // An empty line is one empty, invalid length.
+    if (line.empty()) {
+      take(line);
+    } else {
+      ForEachListElement(line, take);
+    }
   }
 
   bool no_body = head_request_ || (status_code_ >= 100 && status_code_ <= 199) || status_code_ == 204 ||

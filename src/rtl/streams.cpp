@@ -143,6 +143,15 @@ void TFileStream::SetSize(int64_t size) {
   }
 }
 
+bool ReadFileToString(const std::string& file_name, std::string& content) {
+  content.clear();
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(file_name.c_str(), "rb"), &std::fclose);
+  if (file == nullptr) return false;
+  char block[16 * 1024];
+  for (size_t n = 0; (n = std::fread(block, 1, sizeof block, file.get())) > 0;) content.append(block, n);
+  return std::ferror(file.get()) == 0;
+}
+
 bool FileExists(const std::string& file_name) { return platform::IsRegularFile(file_name); }
 
 }  // namespace meridian::rtl

@@ -116,6 +116,10 @@ class TFileStream : public TStream {
   TLastAccess last_ = TLastAccess::none;
 };
 
+// The whole content of the file `file_name`, read to its end (a pipe or a
+// device as well as a file); false when it cannot be opened or read.
+bool ReadFileToString(const std::string& file_name, std::string& content);
+
 // True when a file (not a folder) of that name exists.
 bool FileExists(const std::string& file_name);
 

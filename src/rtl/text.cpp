@@ -42,15 +42,17 @@ size_t FirstOccurrence(std::string_view sub, std::string_view text) {
 }
 
 std::string Fetch(std::string& input, std::string_view delimiter) {
-  const size_t at = FirstOccurrence(delimiter, input);
-  if (at == 0) {
+  std::string_view rest = input;
+  const size_t before = FetchView(rest, delimiter).size();
+  if (before == input.size()) {
+    // No delimiter: the whole input goes, without a copy.
     std::string all = std::move(input);
     input.clear();
     return all;
   }
-  std::string before = input.substr(0, at - 1);
-  input.erase(0, at - 1 + delimiter.size());
-  return before;
+  std::string head = input.substr(0, before);
+  input.erase(0, input.size() - rest.size());
+  return head;
 }
 
 std::string_view FetchView(std::string_view& input, std::string_view delimiter) {

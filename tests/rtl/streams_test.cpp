@@ -77,6 +77,27 @@ TEST(TFileStream, CreatesReadsAndReportsMissingFiles) {
   }
 }
 
+// Files of every size around the read block come back whole; a missing file
+// is false and leaves nothing of an earlier content.
+TEST(ReadFileToString, ReadsWholeFilesAndRefusesMissingOnes) {
+  const std::string path = (std::filesystem::temp_directory_path() / ("meridian_whole_" + std::to_string(std::random_device{}()) + ".bin")).string();
+  std::mt19937 random(7);
+  std::string content;
+  for (const size_t size : {size_t{0}, size_t{1}, size_t{16383}, size_t{16384}, size_t{16385}, size_t{100000}}) {
+    std::string written(size, '\0');
+    for (char& c : written) c = static_cast<char>(random());
+    {
+      TFileStream f(path, fmCreate);
+      f.WriteBuffer(written.data(), static_cast<int64_t>(written.size()));
+    }
+    EXPECT_TRUE(ReadFileToString(path, content)) << size;
+    EXPECT_EQ(written, content) << size;
+  }
+  std::remove(path.c_str());
+  EXPECT_FALSE(ReadFileToString(path, content));
+  EXPECT_EQ("", content);
+}
+
 // Reads and writes may follow each other in any order on one stream, and the
 // size may be cut or grown in between.
 TEST(TFileStream, MixesReadsWritesSeeksAndSizes) {

@@ -120,14 +120,10 @@ std::string CookieFileText(net::TNetCookieManager& manager) {
 
 void LoadCookieFile(const std::string& file_name, net::TNetCookieManager& manager) {
   if (!rtl::FileExists(file_name)) return;
-  std::FILE* in = std::fopen(file_name.c_str(), "rb");
-  if (in == nullptr) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
   std::string text;
-  char block[4096];
-  for (size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) text.append(block, n);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
+  if (!rtl::ReadFileToString(file_name, text)) {
+    throw EFetchError(fxReadError, "Failed to read the cookie file " + file_name);
+  }
   ReadCookieFile(text, manager);
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <limits>
 
 #include "cookie_file.h"
@@ -60,14 +59,10 @@ bool IsPortNumber(std::string_view text) {
 }
 
 std::string ReadWholeFile(const std::string& file_name) {
-  const auto fail = [] { return EFetchError(fxReadError, "Failed to open/read local data from file/application"); };
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(file_name.c_str(), "rb"), std::fclose);
-  if (file == nullptr) throw fail();
   std::string content;
-  char block[16 * 1024];
-  size_t n = 0;
-  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) content.append(block, n);
-  if (std::ferror(file.get()) != 0) throw fail();
+  if (!rtl::ReadFileToString(file_name, content)) {
+    throw EFetchError(fxReadError, "Failed to open/read local data from file/application");
+  }
   return content;
 }
 

@@ -10,8 +10,8 @@
 #include "fetch_errors.h"
 #include "fetch_options.h"
 #include "http/proxy_resolution.h"
-#include "uri/uri.h"
 #include "messages.h"
+#include "uri/uri.h"
 
 namespace meridian::net {
 class TNetHTTPResponse;
